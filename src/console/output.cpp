@@ -1,0 +1,67 @@
+#include "console/output.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "driver/fatal.h"
+#include "platform/platform.h"
+
+namespace {
+
+// Formats into a stack buffer when the text is short, as almost every line
+// is, and into the heap otherwise: a configuration line or a share argument
+// can be many kilobytes long.  Returns the bytes written, -1 when the heap
+// buffer could not be had.
+int format_to(Stream stream, const char* format, va_list args) {
+  char small[1024];
+  va_list copy;
+  va_copy(copy, args);
+  int n = vsnprintf(small, sizeof small, format, copy);
+  va_end(copy);
+  if (n < 0) return 0;
+  if (static_cast<size_t>(n) < sizeof small) {
+    plat_write(stream, small, static_cast<size_t>(n));
+    return n;
+  }
+  char* big = static_cast<char*>(malloc(static_cast<size_t>(n) + 1));
+  if (!big) return -1;
+  vsnprintf(big, static_cast<size_t>(n) + 1, format, args);
+  plat_write(stream, big, static_cast<size_t>(n));
+  free(big);
+  return n;
+}
+
+}  // namespace
+
+int out_write(const char* bytes, size_t n) {
+  plat_write(Stream::kOut, bytes, n);
+  return static_cast<int>(n);
+}
+
+int out_puts(const char* text) { return out_write(text, strlen(text)); }
+
+int out_vprintf(const char* format, va_list args) {
+  int n = format_to(Stream::kOut, format, args);
+  if (n < 0) fatal_error("メモリー不足");
+  return n;
+}
+
+int out_printf(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  int n = out_vprintf(format, args);
+  va_end(args);
+  return n;
+}
+
+void err_puts(const char* text) { plat_write(Stream::kErr, text, strlen(text)); }
+
+void err_vprintf(const char* format, va_list args) {
+  if (format_to(Stream::kErr, format, args) < 0) err_puts("メモリー不足");
+}
+
+void exit_program(int code) {
+  plat_flush();
+  exit(code);
+}

@@ -1,0 +1,15 @@
+// The option state of the run: set at start-up, read by the reports.
+#ifndef VOLSURVEY_DRIVER_SETTINGS_H_
+#define VOLSURVEY_DRIVER_SETTINGS_H_
+
+struct Settings {
+  unsigned char switch_char = '/';  // alternative switch character
+  int pause_mode = 1;               // report pager on
+  int show_volume = 1;
+  int show_size = 1;
+  int wide_mode = 0;                // compact display
+};
+
+extern Settings settings;
+
+#endif  // VOLSURVEY_DRIVER_SETTINGS_H_

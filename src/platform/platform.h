@@ -1,0 +1,55 @@
+// The one seam between the program and the operating system.
+//
+// Each function mirrors one operating-system request in the terms the rest of
+// the program needs.  win32.cpp answers them with kernel32; sim.cpp answers
+// them from a scenario file so that the whole command runs on any host.
+#ifndef VOLSURVEY_PLATFORM_PLATFORM_H_
+#define VOLSURVEY_PLATFORM_PLATFORM_H_
+
+#include <cstddef>
+#include <cstdint>
+
+// --- Drives and volumes -----------------------------------------------------
+
+// GetDriveTypeA: the drive-type code of a root such as "C:\".
+int plat_drive_type(const char* root);
+
+// GetVolumeInformationA with label and file-system buffers of `size` bytes.
+// Returns false when the volume cannot be read; the outputs are then unset.
+bool plat_volume_information(const char* root, char* label, uint32_t* serial,
+                             uint32_t* max_component, uint32_t* flags,
+                             char* fs_name, uint32_t size);
+
+// GetVersionExA with an OSVERSIONINFOA of 148 bytes.
+bool plat_version(uint32_t* platform_id, uint32_t* major, uint32_t* minor);
+
+// GetDiskFreeSpaceA, outputs in the order the call gives them.
+bool plat_disk_free_space(const char* root, uint32_t* sectors_per_cluster,
+                          uint32_t* bytes_per_sector, uint32_t* free_clusters,
+                          uint32_t* total_clusters);
+
+// GetDiskFreeSpaceExA, looked up in kernel32 at run time on every call.
+enum class FreeSpaceEx { kMissing, kFailed, kOk };
+FreeSpaceEx plat_disk_free_space_ex(const char* root, uint64_t* caller_free,
+                                    uint64_t* total, uint64_t* total_free);
+
+// The VWIN32 device request for Int 21h function 7303h (Get_ExtFreeSpace).
+// True only when the device answered with the carry flag clear.
+bool plat_ext_free_space(const char* root, uint32_t* sectors_per_cluster,
+                         uint32_t* bytes_per_sector);
+
+// GetCurrentDirectoryA: the length of the path written to `buffer`, or the
+// size needed when `size` is too small, or 0 on failure.
+uint32_t plat_current_directory(char* buffer, uint32_t size);
+
+// --- Standard streams -------------------------------------------------------
+
+enum class Stream { kOut, kErr };
+
+// Writes Shift-JIS bytes to standard output or standard error.
+void plat_write(Stream stream, const char* bytes, size_t n);
+
+// Pushes out whatever the streams still hold; called once before exit.
+void plat_flush();
+
+#endif  // VOLSURVEY_PLATFORM_PLATFORM_H_

@@ -1,0 +1,95 @@
+// The scripted platform of volsurvey-sim: every answer comes from the
+// scenario, so the whole command runs and is tested on any host.
+#include <cstdio>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "platform/sim_scenario.h"
+
+namespace {
+
+void copy_text(char* out, uint32_t size, const std::string& text) {
+  if (size == 0) return;
+  size_t n = text.size() < size - 1 ? text.size() : size - 1;
+  memcpy(out, text.data(), n);
+  out[n] = '\0';
+}
+
+}  // namespace
+
+int plat_drive_type(const char* root) {
+  const SimDrive* d = sim_find_drive(root);
+  return d ? d->type : 1;  // an unknown root has no root directory
+}
+
+bool plat_volume_information(const char* root, char* label, uint32_t* serial,
+                             uint32_t* max_component, uint32_t* flags,
+                             char* fs_name, uint32_t size) {
+  const SimDrive* d = sim_find_drive(root);
+  if (!d || !d->volume_ok) return false;
+  copy_text(label, size, d->label);
+  copy_text(fs_name, size, d->fs_name);
+  *serial = d->serial;
+  *max_component = d->max_component;
+  *flags = d->flags;
+  return true;
+}
+
+bool plat_version(uint32_t* platform_id, uint32_t* major, uint32_t* minor) {
+  const SimScenario& s = sim_scenario();
+  if (!s.version_ok) return false;
+  *platform_id = s.platform_id;
+  *major = s.major;
+  *minor = s.minor;
+  return true;
+}
+
+bool plat_disk_free_space(const char* root, uint32_t* sectors_per_cluster,
+                          uint32_t* bytes_per_sector, uint32_t* free_clusters,
+                          uint32_t* total_clusters) {
+  const SimDrive* d = sim_find_drive(root);
+  if (!d || !d->free_ok) return false;
+  *sectors_per_cluster = d->free[0];
+  *bytes_per_sector = d->free[1];
+  *free_clusters = d->free[2];
+  *total_clusters = d->free[3];
+  return true;
+}
+
+FreeSpaceEx plat_disk_free_space_ex(const char* root, uint64_t* caller_free,
+                                    uint64_t* total, uint64_t* total_free) {
+  if (!sim_scenario().free_ex_present) return FreeSpaceEx::kMissing;
+  const SimDrive* d = sim_find_drive(root);
+  if (!d || !d->free_ex_ok) return FreeSpaceEx::kFailed;
+  *caller_free = d->free_ex[0];
+  *total = d->free_ex[1];
+  *total_free = d->free_ex[2];
+  return FreeSpaceEx::kOk;
+}
+
+bool plat_ext_free_space(const char* root, uint32_t* sectors_per_cluster,
+                         uint32_t* bytes_per_sector) {
+  const SimDrive* d = sim_find_drive(root);
+  if (!d || !d->ioctl_ok) return false;
+  *sectors_per_cluster = d->ioctl[0];
+  *bytes_per_sector = d->ioctl[1];
+  return true;
+}
+
+uint32_t plat_current_directory(char* buffer, uint32_t size) {
+  const SimScenario& s = sim_scenario();
+  if (!s.cwd_ok) return 0;
+  if (s.cwd.size() >= size) return static_cast<uint32_t>(s.cwd.size() + 1);
+  memcpy(buffer, s.cwd.c_str(), s.cwd.size() + 1);
+  return static_cast<uint32_t>(s.cwd.size());
+}
+
+void plat_write(Stream stream, const char* bytes, size_t n) {
+  if (stream == Stream::kErr) fflush(stdout);
+  fwrite(bytes, 1, n, stream == Stream::kOut ? stdout : stderr);
+}
+
+void plat_flush() {
+  fflush(stdout);
+  fflush(stderr);
+}

@@ -1,0 +1,235 @@
+#include "platform/sim_scenario.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+std::string g_file;
+int g_line = 0;
+
+[[noreturn]] void fail(const std::string& message) {
+  fprintf(stderr, "volsurvey-sim: %s:%d: %s\n", g_file.c_str(), g_line, message.c_str());
+  exit(2);
+}
+
+// Scenario files are UTF-8 so that they read well; the program sees the
+// Shift-JIS bytes a Japanese Windows would give.  \x{NN} stands for a raw
+// byte, for text that no UTF-8 could spell.
+std::string to_cp932(const std::string& text) {
+  std::string out;
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t escape = text.find("\\x{", i);
+    std::string plain = text.substr(i, escape == std::string::npos ? std::string::npos : escape - i);
+    if (!plain.empty()) {
+      iconv_t cd = iconv_open("CP932", "UTF-8");
+      if (cd == reinterpret_cast<iconv_t>(-1)) fail("iconv cannot convert to CP932");
+      std::string converted(plain.size() * 2 + 8, '\0');
+      char* in = &plain[0];
+      size_t in_left = plain.size();
+      char* outp = &converted[0];
+      size_t out_left = converted.size();
+      size_t r = iconv(cd, &in, &in_left, &outp, &out_left);
+      iconv_close(cd);
+      if (r == static_cast<size_t>(-1)) fail("text has no Shift-JIS form: " + plain);
+      out.append(converted.data(), converted.size() - out_left);
+    }
+    if (escape == std::string::npos) break;
+    size_t close = text.find('}', escape);
+    if (close == std::string::npos) fail("unclosed \\x{");
+    out.push_back(static_cast<char>(strtoul(text.substr(escape + 3, close - escape - 3).c_str(), nullptr, 16)));
+    i = close + 1;
+  }
+  return out;
+}
+
+// Splits a line into words; "..." keeps blanks inside a word, and "" is an
+// empty word.  A key="value" word keeps its key.
+std::vector<std::string> split_words(const std::string& line) {
+  std::vector<std::string> words;
+  size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    if (i >= line.size() || line[i] == '#') break;
+    std::string word;
+    while (i < line.size() && line[i] != ' ' && line[i] != '\t') {
+      if (line[i] == '"') {
+        size_t close = line.find('"', i + 1);
+        if (close == std::string::npos) fail("unclosed quote");
+        word += line.substr(i + 1, close - i - 1);
+        i = close + 1;
+      } else {
+        word += line[i++];
+      }
+    }
+    words.push_back(word);
+  }
+  return words;
+}
+
+uint64_t number(const std::string& text) {
+  if (text.empty()) fail("missing number");
+  char* end = nullptr;
+  errno = 0;
+  uint64_t value = strtoull(text.c_str(), &end, 0);
+  if (errno || *end) fail("not a number: " + text);
+  return value;
+}
+
+uint32_t number32(const std::string& text) {
+  uint64_t value = number(text);
+  if (value > 0xFFFFFFFFu) fail("more than 32 bits: " + text);
+  return static_cast<uint32_t>(value);
+}
+
+std::vector<std::string> fields(const std::string& text, size_t count) {
+  std::vector<std::string> parts;
+  std::stringstream in(text);
+  std::string part;
+  while (std::getline(in, part, ',')) parts.push_back(part);
+  if (parts.size() != count) fail("expected " + std::to_string(count) + " numbers: " + text);
+  return parts;
+}
+
+std::string with_backslash(std::string root) {
+  if (root.empty() || root.back() != '\\') root += '\\';
+  return root;
+}
+
+bool same_root(const std::string& a, const char* b) {
+  return strcasecmp(a.c_str(), b) == 0;
+}
+
+SimDrive& drive_for(SimScenario* s, const std::string& root) {
+  std::string key = with_backslash(to_cp932(root));
+  for (SimDrive& d : s->drives)
+    if (same_root(d.root, key.c_str())) return d;
+  s->drives.emplace_back();
+  s->drives.back().root = key;
+  return s->drives.back();
+}
+
+void parse_drive(SimScenario* s, const std::vector<std::string>& words) {
+  if (words.size() < 2) fail("drive needs a root");
+  SimDrive& d = drive_for(s, words[1]);
+  for (size_t i = 2; i < words.size(); ++i) {
+    size_t eq = words[i].find('=');
+    if (eq == std::string::npos) fail("expected key=value: " + words[i]);
+    std::string key = words[i].substr(0, eq), value = words[i].substr(eq + 1);
+    bool failed = value == "fail";
+    if (key == "type") {
+      d.type = static_cast<int>(strtol(value.c_str(), nullptr, 0));
+    } else if (key == "volume") {
+      if (!failed) fail("volume= takes only fail");
+      d.volume_ok = false;
+    } else if (key == "label") {
+      d.label = to_cp932(value);
+    } else if (key == "serial") {
+      d.serial = number32("0x" + value);
+    } else if (key == "maxlen") {
+      d.max_component = number32(value);
+    } else if (key == "flags") {
+      d.flags = number32(value);
+    } else if (key == "fs") {
+      d.fs_name = to_cp932(value);
+    } else if (key == "free") {
+      d.free_ok = !failed;
+      if (!failed) {
+        std::vector<std::string> f = fields(value, 4);
+        for (int k = 0; k < 4; ++k) d.free[k] = number32(f[k]);
+      }
+    } else if (key == "freeex") {
+      d.free_ex_ok = !failed;
+      if (!failed) {
+        std::vector<std::string> f = fields(value, 3);
+        for (int k = 0; k < 3; ++k) d.free_ex[k] = number(f[k]);
+      }
+    } else if (key == "ioctl") {
+      d.ioctl_ok = !failed;
+      if (!failed) {
+        std::vector<std::string> f = fields(value, 2);
+        for (int k = 0; k < 2; ++k) d.ioctl[k] = number32(f[k]);
+      }
+    } else {
+      fail("unknown drive key: " + key);
+    }
+  }
+}
+
+void parse_os(SimScenario* s, const std::vector<std::string>& words) {
+  if (words.size() == 2 && words[1] == "fail") {
+    s->version_ok = false;
+    return;
+  }
+  if (words.size() != 3) fail("os takes a family and a version, or fail");
+  if (words[1] == "nt") {
+    s->platform_id = 2;
+  } else if (words[1] == "9x") {
+    s->platform_id = 1;
+  } else if (words[1] == "win32s") {
+    s->platform_id = 0;
+  } else {
+    fail("unknown family: " + words[1]);
+  }
+  size_t dot = words[2].find('.');
+  if (dot == std::string::npos) fail("version is MAJOR.MINOR");
+  s->major = number32(words[2].substr(0, dot));
+  s->minor = number32(words[2].substr(dot + 1));
+}
+
+void parse_line(SimScenario* s, const std::string& line) {
+  std::vector<std::string> words = split_words(line);
+  if (words.empty()) return;
+  const std::string& verb = words[0];
+  if (verb == "drive") {
+    parse_drive(s, words);
+  } else if (verb == "os") {
+    parse_os(s, words);
+  } else if (verb == "no-freeex") {
+    s->free_ex_present = false;
+  } else if (verb == "cwd") {
+    if (words.size() != 2) fail("cwd takes one path, or fail");
+    s->cwd_ok = words[1] != "fail";
+    s->cwd = to_cp932(words[1]);
+  } else {
+    fail("unknown line: " + verb);
+  }
+}
+
+SimScenario load() {
+  SimScenario s;
+  const char* path = getenv("VOLSURVEY_SIM");
+  if (!path || !*path) {
+    fprintf(stderr, "volsurvey-sim: set VOLSURVEY_SIM to a scenario file\n");
+    exit(2);
+  }
+  g_file = path;
+  std::ifstream in(path);
+  if (!in) fail("cannot open");
+  std::string line;
+  while (std::getline(in, line)) {
+    ++g_line;
+    parse_line(&s, line);
+  }
+  return s;
+}
+
+}  // namespace
+
+const SimScenario& sim_scenario() {
+  static const SimScenario scenario = load();
+  return scenario;
+}
+
+const SimDrive* sim_find_drive(const char* root) {
+  for (const SimDrive& d : sim_scenario().drives)
+    if (same_root(d.root, root)) return &d;
+  return nullptr;
+}

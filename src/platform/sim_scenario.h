@@ -1,0 +1,46 @@
+// The scripted machine behind volsurvey-sim: what each drive, the system
+// and the process answer, read from the scenario file named by the
+// environment variable VOLSURVEY_SIM (format: tests/scenario.md).
+#ifndef VOLSURVEY_PLATFORM_SIM_SCENARIO_H_
+#define VOLSURVEY_PLATFORM_SIM_SCENARIO_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct SimDrive {
+  std::string root;  // as the program asks for it, ending in a backslash
+  int type = 3;
+  bool volume_ok = true;
+  std::string label;
+  uint32_t serial = 0;
+  uint32_t max_component = 255;
+  uint32_t flags = 0;
+  std::string fs_name = "NTFS";
+  bool free_ok = false;  // GetDiskFreeSpaceA
+  uint32_t free[4] = {};  // sectors/cluster, bytes/sector, free, total
+  bool free_ex_ok = false;  // GetDiskFreeSpaceExA
+  uint64_t free_ex[3] = {};  // caller free, total, total free
+  bool ioctl_ok = false;  // the 7303h device request
+  uint32_t ioctl[2] = {};  // sectors/cluster, bytes/sector
+};
+
+struct SimScenario {
+  bool version_ok = true;
+  uint32_t platform_id = 2;
+  uint32_t major = 5;
+  uint32_t minor = 1;
+  bool free_ex_present = true;
+  bool cwd_ok = true;
+  std::string cwd = "C:\\";
+  std::vector<SimDrive> drives;
+};
+
+// The scenario of this run, read on first use.  A scenario that cannot be
+// read ends the process with exit code 2 and a message naming the line.
+const SimScenario& sim_scenario();
+
+// The drive whose root equals `root` ignoring ASCII case, or null.
+const SimDrive* sim_find_drive(const char* root);
+
+#endif  // VOLSURVEY_PLATFORM_SIM_SCENARIO_H_

@@ -1,0 +1,20 @@
+// Byte-level helpers for Shift-JIS (code page 932) text.
+#ifndef VOLSURVEY_TEXT_SJIS_H_
+#define VOLSURVEY_TEXT_SJIS_H_
+
+// True for 0x81-0x9F and 0xE0-0xFC: the byte opens a double-byte character.
+bool is_sjis_lead_byte(unsigned c);
+
+// True for 0x40-0x7E and 0x80-0xFC (0x7F excluded): the byte may close one.
+bool is_sjis_trail_byte(unsigned c);
+
+// The program's one notion of white space: TAB, LF, VT, FF, CR and space.
+bool is_white_space(unsigned c);
+
+// Upper-cases ASCII a-z only; every other byte, Shift-JIS included, stays.
+unsigned char to_upper_ascii(unsigned c);
+
+// Whole-text comparison that ignores the case of ASCII letters.
+bool equal_ignore_case(const char* a, const char* b);
+
+#endif  // VOLSURVEY_TEXT_SJIS_H_
