@@ -1,0 +1,12 @@
+// How a command-line argument is told apart: option, help request or drive.
+#ifndef VOLSURVEY_DRIVER_ARGS_H_
+#define VOLSURVEY_DRIVER_ARGS_H_
+
+// Starts with "/" or with the configured switch character.
+bool is_option_argument(const char* argument);
+
+// An option argument whose second byte is "?" or whose text after the
+// switch character is "help" in any letter case.
+bool is_help_request(const char* option);
+
+#endif  // VOLSURVEY_DRIVER_ARGS_H_

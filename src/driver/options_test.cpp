@@ -1,0 +1,88 @@
+#include "driver/options.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "driver/settings.h"
+
+namespace {
+
+struct Flags {
+  int pause, volume, size, wide;
+};
+
+Flags run(const std::vector<const char*>& texts, unsigned char switch_char = '/') {
+  settings = Settings{};
+  settings.switch_char = switch_char;
+  for (const char* t : texts) apply_options(t, false);
+  return Flags{settings.pause_mode, settings.show_volume, settings.show_size,
+               settings.wide_mode};
+}
+
+void expect_flags(const Flags& got, const Flags& want, const char* what) {
+  EXPECT_EQ(got.pause, want.pause) << what;
+  EXPECT_EQ(got.volume, want.volume) << what;
+  EXPECT_EQ(got.size, want.size) << what;
+  EXPECT_EQ(got.wide, want.wide) << what;
+}
+
+}  // namespace
+
+TEST(Options, SwitchesAndGroups) {
+  struct {
+    std::vector<const char*> texts;
+    Flags want;  // pause, volume, size, wide
+  } const cases[] = {
+      {{}, {1, 1, 1, 0}},
+      {{"/p"}, {0, 1, 1, 0}},
+      {{"/p", "/p-"}, {1, 1, 1, 0}},
+      {{"/s"}, {1, 1, 0, 0}},
+      {{"/v"}, {1, 0, 1, 0}},
+      {{"/V-"}, {1, 1, 1, 0}},
+      {{"/v-/s"}, {1, 1, 0, 0}},
+      {{"/v/s"}, {1, 0, 0, 0}},
+      {{"/w", "/v-"}, {1, 1, 1, 1}},
+      {{"/v-", "/w"}, {1, 0, 1, 1}},
+      {{"/s", "/W"}, {1, 0, 1, 1}},  // /w brings the size report back
+      {{"/w", "/w-"}, {1, 0, 1, 0}},  // /w- does not bring the volume back
+      {{"/v", "/v-"}, {1, 1, 1, 0}},  // the last switch wins
+      {{"/P/S/V/W-"}, {0, 0, 0, 0}},
+  };
+  for (const auto& c : cases) {
+    std::string what;
+    for (const char* t : c.texts) what += std::string(t) + " ";
+    expect_flags(run(c.texts), c.want, what.c_str());
+  }
+}
+
+TEST(Options, AlternativeSwitchCharacterOnlyAtStart) {
+  expect_flags(run({"-v-"}, '-'), {1, 1, 1, 0}, "-v-");
+  expect_flags(run({"-v/s"}, '-'), {1, 0, 0, 0}, "-v/s");
+  EXPECT_EXIT(run({"-v-s"}, '-'), testing::ExitedWithCode(1), "-v-s");
+}
+
+TEST(Options, MatchOption) {
+  struct {
+    const char* text;
+    const char* name;
+    bool match;
+  } const cases[] = {
+      {"v", "v", true},      {"V", "v", true},      {"v-", "v-", true},
+      {"v-", "v", false},    {"v/s", "v", true},    {"v-/s", "v-", true},
+      {"v-x", "v-", false},  {"v-x", "v", false},   {"vx", "v", false},
+      {"v ", "v", false},    {"", "v", false},      {"/", "v", false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(match_option(c.text, c.name), c.match) << c.text << " ~ " << c.name;
+}
+
+TEST(Options, InvalidSwitchesEndTheRun) {
+  const char* const bad[] = {"/x", "/v/x", "/x/v", "/", "//", "/v/", "/v ",
+                             "/v /s", "/help", "/?", "/vv", "/w-x", "/p--"};
+  for (const char* text : bad)
+    EXPECT_EXIT(run({text}), testing::ExitedWithCode(1), "") << text;
+  // With the switch character NUL an empty argument is an option argument;
+  // it must be refused without reading past its end.
+  EXPECT_EXIT(run({""}, '\0'), testing::ExitedWithCode(1), "");
+}

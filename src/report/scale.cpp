@@ -1,0 +1,35 @@
+#include "report/scale.h"
+
+ScaledBytes scale_bytes(uint64_t count) {
+  const uint64_t kK = 1024, kM = kK * 1024, kG = kM * 1024;
+  uint64_t unit_size;
+  char unit;
+  if ((count >> 32) != 0 || count >= kG) {
+    unit_size = kG;
+    unit = 'G';
+  } else if (count >= kM) {
+    unit_size = kM;
+    unit = 'M';
+  } else if (count >= kK) {
+    unit_size = kK;
+    unit = 'K';
+  } else {
+    return ScaledBytes{static_cast<uint32_t>(count), 0, 0};
+  }
+  // The remainder is below 2^30, so ten times it stays well inside 64 bits.
+  return ScaledBytes{static_cast<uint32_t>(count / unit_size),
+                     static_cast<uint32_t>(count % unit_size * 10 / unit_size),
+                     unit};
+}
+
+const char* format_decimal(uint64_t count, char* out) {
+  char digits[21];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + count % 10);
+    count /= 10;
+  } while (count != 0);
+  for (int i = 0; i < n; ++i) out[i] = digits[n - 1 - i];
+  out[n] = '\0';
+  return out;
+}

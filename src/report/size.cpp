@@ -1,0 +1,182 @@
+#include "report/size.h"
+
+#include <cstring>
+
+#include "console/pager.h"
+#include "driver/fatal.h"
+#include "driver/settings.h"
+#include "platform/platform.h"
+#include "report/scale.h"
+#include "report/volume.h"
+
+namespace {
+
+const uint32_t kPlatformNt = 2;
+
+struct SizeFigures {
+  bool classic_query = false;
+  uint32_t sector_size = 0;
+  uint32_t sectors_per_cluster = 0;
+  uint64_t cluster_size = 0;
+  uint32_t total_clusters = 0;
+  uint32_t free_clusters = 0;
+  uint64_t total_bytes = 0;
+  uint64_t free_bytes = 0;
+  uint64_t caller_free_bytes = 0;
+  bool cluster_size_estimated = false;
+};
+
+[[noreturn]] void disk_unreadable(const char* root) {
+  fatal_error("ディスク(%.*s)を参照できません。",
+              static_cast<int>(strlen(root)) - 1, root);
+}
+
+void classic_query(const char* root, SizeFigures* f) {
+  if (!plat_disk_free_space(root, &f->sectors_per_cluster, &f->sector_size,
+                            &f->free_clusters, &f->total_clusters)) {
+    disk_unreadable(root);
+  }
+  f->cluster_size = static_cast<uint32_t>(f->sector_size * f->sectors_per_cluster);
+}
+
+// The cluster counts of the extended query are its byte counts divided by
+// the cluster size, each quotient kept to 32 bits.
+void derive_cluster_counts(SizeFigures* f) {
+  f->free_clusters = static_cast<uint32_t>(f->free_bytes / f->cluster_size);
+  f->total_clusters = static_cast<uint32_t>(f->total_bytes / f->cluster_size);
+  f->sectors_per_cluster = static_cast<uint32_t>(f->cluster_size / f->sector_size);
+}
+
+void extended_query(const char* root, SizeFigures* f) {
+  if (plat_disk_free_space_ex(root, &f->caller_free_bytes, &f->total_bytes,
+                              &f->free_bytes) != FreeSpaceEx::kOk) {
+    fatal_error("ディスク(%.*s)の容量を参照できません。",
+                static_cast<int>(strlen(root)) - 1, root);
+  }
+  uint32_t sectors_per_cluster = 0, bytes_per_sector = 0;
+  if (plat_ext_free_space(root, &sectors_per_cluster, &bytes_per_sector)) {
+    f->sector_size = bytes_per_sector;
+    f->cluster_size = static_cast<uint32_t>(bytes_per_sector * sectors_per_cluster);
+    // Servers tend to report their own allocation unit, which can be far
+    // larger than what a file really takes; a CD-ROM's is genuine.
+    if (volume_facts.drive_type == kDriveRemote && f->cluster_size > 4096 &&
+        strcmp(volume_facts.fs_name, "CDFS") != 0) {
+      f->cluster_size = estimate_cluster_size(f->total_bytes);
+      f->cluster_size_estimated = true;
+    }
+  } else {
+    // Only the sector size is taken from the classic query; its cluster
+    // figures are limited to 2 GB and are replaced below.
+    uint32_t unused_spc, unused_free, unused_total;
+    if (!plat_disk_free_space(root, &unused_spc, &f->sector_size, &unused_free,
+                              &unused_total)) {
+      disk_unreadable(root);
+    }
+    f->cluster_size = estimate_cluster_size(f->total_bytes);
+    f->cluster_size_estimated = true;
+  }
+  // A platform that answers with a zero size would make every figure below
+  // a division by zero; such a disk cannot be reported truthfully.
+  if (f->sector_size == 0 || f->cluster_size == 0) disk_unreadable(root);
+  derive_cluster_counts(f);
+}
+
+// Capacity form: 1.9G(2147188736), or the count alone below 1024 bytes.
+void print_capacity(const char* label, uint64_t count) {
+  ScaledBytes s = scale_bytes(count);
+  char exact[21];
+  format_decimal(count, exact);
+  if (s.unit == 0) {
+    out_printf("%s:%sバイト", label, exact);
+  } else {
+    out_printf("%s:%u.%u%c(%s)バイト", label, static_cast<unsigned>(s.whole),
+               static_cast<unsigned>(s.tenth), s.unit, exact);
+  }
+}
+
+// Size form: 4K(4096), or the count alone below 1024 bytes.
+void print_size(const char* label, uint32_t size) {
+  ScaledBytes s = scale_bytes(size);
+  if (s.unit == 0) {
+    out_printf("%s:%uバイト", label, static_cast<unsigned>(size));
+  } else {
+    out_printf("%s:%u%c(%u)バイト", label, static_cast<unsigned>(s.whole), s.unit,
+               static_cast<unsigned>(size));
+  }
+}
+
+void print_clusters(uint32_t clusters) {
+  report_printf("=%uクラスタ\n", static_cast<unsigned>(clusters));
+}
+
+// Without wide mode every line is indented so that its colon lines up with
+// the labels that have no blanks of their own.
+void indent() {
+  if (!settings.wide_mode) out_puts("      ");
+}
+
+void print_figures(const SizeFigures& f) {
+  const bool wide = settings.wide_mode != 0;
+  indent();
+  print_capacity("  全ディスク容量",
+                 f.classic_query ? uint64_t{f.total_clusters} * f.cluster_size
+                                 : f.total_bytes);
+  print_clusters(f.total_clusters);
+
+  indent();
+  print_capacity("  空ディスク容量",
+                 f.classic_query ? uint64_t{f.free_clusters} * f.cluster_size
+                                 : f.free_bytes);
+  print_clusters(f.free_clusters);
+
+  if (!wide && !f.classic_query && f.caller_free_bytes != f.free_bytes) {
+    print_capacity("スレッド空ディスク容量", f.caller_free_bytes);
+    print_clusters(static_cast<uint32_t>(f.caller_free_bytes / f.cluster_size));
+  }
+
+  if (!wide) {
+    print_size("        セクタ・サイズ", f.sector_size);
+    report_printf("\n");
+  }
+
+  indent();
+  print_size(f.cluster_size_estimated ? "クラスタ・サイズ(推定値)" : "クラスタ・サイズ",
+             static_cast<uint32_t>(f.cluster_size));
+  report_printf("=%uセクタ\n", static_cast<unsigned>(f.sectors_per_cluster));
+
+  if (!wide) {
+    report_printf("格納可能最大ファイル数:%u個\n", static_cast<unsigned>(f.total_clusters));
+    report_printf("格納可能残りファイル数:%u個\n", static_cast<unsigned>(f.free_clusters));
+  }
+}
+
+}  // namespace
+
+int os_version() {
+  uint32_t platform_id = 0, major = 0, minor = 0;
+  if (!plat_version(&platform_id, &major, &minor)) return -1;
+  if (platform_id != kPlatformNt) return 0;
+  return static_cast<int>(major * 100 + minor);
+}
+
+uint32_t estimate_cluster_size(uint64_t total_bytes) {
+  uint32_t mib = static_cast<uint32_t>(total_bytes / 1024 / 1024);
+  if (mib <= 8191) return 4096;
+  if (mib <= 16383) return 8192;
+  if (mib <= 32767) return 16384;
+  return 32768;
+}
+
+void report_size(const char* root) {
+  SizeFigures f;
+  // The NT family answers the classic query with true figures for every
+  // volume; elsewhere it is capped at 2 GB and kept for the 16-bit kinds.
+  f.classic_query = volume_facts.fs_bits < 32 || os_version() > 0;
+  if (f.classic_query) {
+    classic_query(root, &f);
+    if (f.sector_size == 0 || f.cluster_size == 0) disk_unreadable(root);
+  } else {
+    extended_query(root, &f);
+  }
+  print_figures(f);
+}
