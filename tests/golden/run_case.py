@@ -1,0 +1,169 @@
+#!/usr/bin/env python3
+"""Runs one end-to-end case of volsurvey and compares exactly what it did.
+
+A case file (UTF-8) holds a few header lines and sections:
+
+    # What the case shows (comment lines are free text)
+    args: a "" \\server\share      words; "..." keeps blanks, "" is empty
+    env: NAME=value                   an environment variable (repeatable)
+    exit: 0                           the expected exit code
+    --- scenario                      what the scripted machine answers
+    include fixed-c                   pulls in scenarios/fixed-c.scn
+    drive A: type=2 ...
+    --- stdout                        the exact standard output
+    --- stderr                        the exact standard error
+
+The program writes Shift-JIS; it is decoded strictly (invalid bytes fail the
+case) and control characters other than line feeds and tabs are shown as
+<BEL>, <CR> or <0xNN>.  Output that does not end with a line feed ends with
+the marker <no newline at end>.  In args and scenarios \\x{NN} is a raw byte.
+"""
+
+import argparse
+import difflib
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SCENARIOS = os.path.join(HERE, "scenarios")
+NAMED_CONTROLS = {"\a": "<BEL>", "\r": "<CR>", "\x1b": "<ESC>"}
+
+
+def to_bytes(text):
+    """UTF-8 case text to the Shift-JIS bytes a Japanese Windows would pass."""
+    out = bytearray()
+    pos = 0
+    for m in re.finditer(r"\\x\{([0-9A-Fa-f]{1,2})\}", text):
+        out += text[pos:m.start()].encode("cp932")
+        out.append(int(m.group(1), 16))
+        pos = m.end()
+    out += text[pos:].encode("cp932")
+    return bytes(out)
+
+
+def split_args(line):
+    args = []
+    for m in re.finditer(r'"([^"]*)"|(\S+)', line):
+        args.append(m.group(1) if m.group(1) is not None else m.group(2))
+    return args
+
+
+def parse_case(path):
+    case = {"args": [], "env": {}, "exit": None, "sections": {}}
+    section = None
+    with open(path, encoding="utf-8", newline="") as f:
+        for line in f.read().splitlines(keepends=True):
+            if line.startswith("--- "):
+                section = line[4:].strip()
+                case["sections"][section] = ""
+            elif section is not None:
+                case["sections"][section] += line
+            elif line.startswith("args:"):
+                case["args"] += split_args(line[5:])
+            elif line.startswith("env:"):
+                name, _, value = line[4:].strip().partition("=")
+                case["env"][name] = value
+            elif line.startswith("exit:"):
+                case["exit"] = int(line[5:])
+            elif line.strip() and not line.startswith("#"):
+                raise SystemExit(f"{path}: unknown header line: {line!r}")
+    if case["exit"] is None:
+        raise SystemExit(f"{path}: no exit: line")
+    return case
+
+
+def expand_includes(text):
+    lines = []
+    for line in text.splitlines():
+        if line.startswith("include "):
+            with open(os.path.join(SCENARIOS, line.split()[1] + ".scn"), encoding="utf-8") as f:
+                lines.append(expand_includes(f.read()))
+        else:
+            lines.append(line)
+    return "\n".join(lines) + "\n"
+
+
+def render(data, stream):
+    """Program bytes as the readable text the case files hold."""
+    try:
+        text = data.decode("cp932")
+    except UnicodeDecodeError as e:
+        raise SystemExit(f"{stream} is not valid Shift-JIS: {e}: {data[max(0, e.start - 20):e.end + 20]!r}")
+    out = []
+    for ch in text:
+        if ch in NAMED_CONTROLS:
+            out.append(NAMED_CONTROLS[ch])
+        elif (ord(ch) < 0x20 and ch not in "\n\t") or ord(ch) == 0x7F:
+            out.append("<0x%02X>" % ord(ch))
+        else:
+            out.append(ch)
+    rendered = "".join(out)
+    if rendered and not rendered.endswith("\n"):
+        rendered += "<no newline at end>\n"
+    return rendered
+
+
+def compare(name, expected, actual):
+    if expected == actual:
+        return True
+    print(f"--- {name} differs (expected vs actual):")
+    sys.stdout.writelines(difflib.unified_diff(
+        expected.splitlines(keepends=True), actual.splitlines(keepends=True),
+        "expected", "actual"))
+    return False
+
+
+def update_case(path, stdout, stderr, code):
+    """Rewrites the expectations of a case; read the diff before committing."""
+    with open(path, encoding="utf-8", newline="") as f:
+        text = f.read()
+    head = text.split("\n--- stdout\n")[0].split("\n--- stderr\n")[0]
+    head = re.sub(r"(?m)^exit:.*$", f"exit: {code}", head)
+    if not head.endswith("\n"):
+        head += "\n"
+    with open(path, "w", encoding="utf-8", newline="") as f:
+        f.write(head + "--- stdout\n" + stdout + "--- stderr\n" + stderr)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--update", action="store_true",
+                        help="rewrite the case's stdout, stderr and exit with what the program did")
+    parser.add_argument("case")
+    opts = parser.parse_args()
+    case = parse_case(opts.case)
+
+    env = dict(os.environb)
+    for name, value in case["env"].items():
+        env[name.encode()] = to_bytes(value)
+    with tempfile.TemporaryDirectory() as tmp:
+        scenario = os.path.join(tmp, "scenario.scn")
+        with open(scenario, "w", encoding="utf-8") as f:
+            f.write(expand_includes(case["sections"].get("scenario", "")))
+        env[b"VOLSURVEY_SIM"] = scenario.encode()
+        env[b"ASAN_OPTIONS"] = b"detect_leaks=1"
+        try:
+            result = subprocess.run([opts.program.encode()] + [to_bytes(a) for a in case["args"]],
+                                    env=env, stdin=subprocess.DEVNULL, capture_output=True,
+                                    timeout=20)
+        except subprocess.TimeoutExpired:
+            raise SystemExit("the program did not finish within 20 seconds")
+
+    if opts.update:
+        update_case(opts.case, render(result.stdout, "stdout"), render(result.stderr, "stderr"),
+                    result.returncode)
+        return 0
+    ok = compare("stdout", case["sections"].get("stdout", ""), render(result.stdout, "stdout"))
+    ok = compare("stderr", case["sections"].get("stderr", ""), render(result.stderr, "stderr")) and ok
+    if result.returncode != case["exit"]:
+        print(f"--- exit code {result.returncode}, expected {case['exit']}")
+        ok = False
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
