@@ -42,11 +42,34 @@ bool plat_ext_free_space(const char* root, uint32_t* sectors_per_cluster,
 // size needed when `size` is too small, or 0 on failure.
 uint32_t plat_current_directory(char* buffer, uint32_t size);
 
+// --- Console ----------------------------------------------------------------
+
+// GetConsoleScreenBufferInfo on standard output: the buffer's row count and
+// the visible window's top and bottom rows.  False when standard output is
+// no console (redirected to a file or a pipe).
+bool plat_console_screen_info(int32_t* buffer_rows, int32_t* window_top,
+                              int32_t* window_bottom);
+
+// FlushConsoleInputBuffer on standard input: drops every pending event.
+void plat_flush_console_input();
+
+// ReadConsoleInputA on standard input, one record.  False when nothing can
+// be read (standard input is no console, or the read failed); otherwise
+// whether the record is a key event and, if so, its 8-bit character.
+bool plat_read_console_input(bool* is_key_event, unsigned char* character);
+
+// GetTickCount: milliseconds since the system started, wrapping at 2^32.
+uint32_t plat_tick_count();
+
+// Gives the processor away for about `ms` milliseconds.
+void plat_sleep(uint32_t ms);
+
 // --- Standard streams -------------------------------------------------------
 
 enum class Stream { kOut, kErr };
 
-// Writes Shift-JIS bytes to standard output or standard error.
+// Writes Shift-JIS bytes to standard output or standard error.  A console
+// shows them as text whatever its code page; a file or pipe gets the bytes.
 void plat_write(Stream stream, const char* bytes, size_t n);
 
 // Pushes out whatever the streams still hold; called once before exit.

@@ -4,9 +4,27 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/sim_control.h"
 #include "platform/sim_scenario.h"
 
 namespace {
+
+// The scripted clock and the input the user has not typed yet.
+struct SimConsole {
+  bool started = false;
+  uint32_t tick = 0;
+  size_t next_input = 0;
+};
+
+SimConsole g_console;
+
+SimConsole& console() {
+  if (!g_console.started) {
+    g_console.started = true;
+    g_console.tick = sim_scenario().clock;
+  }
+  return g_console;
+}
 
 void copy_text(char* out, uint32_t size, const std::string& text) {
   if (size == 0) return;
@@ -83,6 +101,44 @@ uint32_t plat_current_directory(char* buffer, uint32_t size) {
   memcpy(buffer, s.cwd.c_str(), s.cwd.size() + 1);
   return static_cast<uint32_t>(s.cwd.size());
 }
+
+bool plat_console_screen_info(int32_t* buffer_rows, int32_t* window_top,
+                              int32_t* window_bottom) {
+  const SimScenario& s = sim_scenario();
+  if (!s.console) return false;
+  *buffer_rows = s.console_rows;
+  *window_top = s.window_top;
+  *window_bottom = s.window_bottom;
+  return true;
+}
+
+void plat_flush_console_input() {
+  const std::vector<SimInput>& input = sim_scenario().input;
+  SimConsole& c = console();
+  while (c.next_input < input.size() && input[c.next_input].pending) ++c.next_input;
+}
+
+bool plat_read_console_input(bool* is_key_event, unsigned char* character) {
+  const std::vector<SimInput>& input = sim_scenario().input;
+  SimConsole& c = console();
+  if (c.next_input >= input.size()) return false;  // no one left to type
+  const SimInput& record = input[c.next_input++];
+  c.tick += record.after_ms;
+  *is_key_event = record.is_key;
+  *character = record.character;
+  return true;
+}
+
+uint32_t plat_tick_count() { return console().tick; }
+
+void plat_sleep(uint32_t ms) { console().tick += ms; }
+
+void sim_set_tick(uint32_t tick) {
+  g_console.started = true;  // a test's clock needs no scenario
+  g_console.tick = tick;
+}
+
+uint32_t sim_tick() { return console().tick; }
 
 void plat_write(Stream stream, const char* bytes, size_t n) {
   if (stream == Stream::kErr) fflush(stdout);

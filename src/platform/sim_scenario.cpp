@@ -184,6 +184,67 @@ void parse_os(SimScenario* s, const std::vector<std::string>& words) {
   s->minor = number32(words[2].substr(dot + 1));
 }
 
+// A key by name, by code (0xNN) or as the one character it types.
+unsigned char key_code(const std::string& name) {
+  static const struct {
+    const char* name;
+    unsigned char code;
+  } kNames[] = {{"ESC", 0x1B}, {"Enter", 0x0D}, {"Space", 0x20}, {"Shift", 0}};
+  for (const auto& k : kNames)
+    if (name == k.name) return k.code;
+  if (name.size() > 2 && name.compare(0, 2, "0x") == 0) {
+    uint32_t code = number32(name);
+    if (code > 0xFF) fail("a key code is one byte: " + name);
+    return static_cast<unsigned char>(code);
+  }
+  std::string bytes = to_cp932(name);
+  if (bytes.size() != 1) fail("a key types one single-byte character: " + name);
+  return static_cast<unsigned char>(bytes[0]);
+}
+
+void parse_input(SimScenario* s, const std::vector<std::string>& words) {
+  SimInput input;
+  input.pending = words[0] == "pending";
+  size_t next = 1;
+  if (words[0] == "event") {
+    input.is_key = false;
+  } else {
+    if (words.size() < 2) fail(words[0] + " needs a key");
+    input.character = key_code(words[1]);
+    next = 2;
+  }
+  for (; next < words.size(); ++next) {
+    if (words[next].compare(0, 6, "after=") != 0) fail("expected after=MS: " + words[next]);
+    input.after_ms = number32(words[next].substr(6));
+  }
+  s->input.push_back(input);
+}
+
+void parse_console(SimScenario* s, const std::vector<std::string>& words) {
+  s->console = true;
+  if (words.size() == 2) {  // console 25: a window of 25 rows, buffer alike
+    s->console_rows = static_cast<int32_t>(number32(words[1]));
+    s->window_top = 0;
+    s->window_bottom = s->console_rows - 1;
+    return;
+  }
+  for (size_t i = 1; i < words.size(); ++i) {
+    size_t eq = words[i].find('=');
+    std::string key = words[i].substr(0, eq);
+    int32_t value = static_cast<int32_t>(strtol(words[i].substr(eq + 1).c_str(), nullptr, 0));
+    if (eq == std::string::npos) fail("expected key=value: " + words[i]);
+    if (key == "rows") {
+      s->console_rows = value;
+    } else if (key == "top") {
+      s->window_top = value;
+    } else if (key == "bottom") {
+      s->window_bottom = value;
+    } else {
+      fail("unknown console key: " + key);
+    }
+  }
+}
+
 void parse_line(SimScenario* s, const std::string& line) {
   std::vector<std::string> words = split_words(line);
   if (words.empty()) return;
@@ -192,6 +253,13 @@ void parse_line(SimScenario* s, const std::string& line) {
     parse_drive(s, words);
   } else if (verb == "os") {
     parse_os(s, words);
+  } else if (verb == "console") {
+    parse_console(s, words);
+  } else if (verb == "clock") {
+    if (words.size() != 2) fail("clock takes the tick count at start");
+    s->clock = number32(words[1]);
+  } else if (verb == "key" || verb == "pending" || verb == "event") {
+    parse_input(s, words);
   } else if (verb == "no-freeex") {
     s->free_ex_present = false;
   } else if (verb == "cwd") {

@@ -25,6 +25,14 @@ struct SimDrive {
   uint32_t ioctl[2] = {};  // sectors/cluster, bytes/sector
 };
 
+// One console input record the user "types".
+struct SimInput {
+  bool is_key = true;
+  unsigned char character = 0;
+  bool pending = false;  // typed before the prompt: dropped by the flush
+  uint32_t after_ms = 0;  // time the user takes before this record
+};
+
 struct SimScenario {
   bool version_ok = true;
   uint32_t platform_id = 2;
@@ -34,6 +42,10 @@ struct SimScenario {
   bool cwd_ok = true;
   std::string cwd = "C:\\";
   std::vector<SimDrive> drives;
+  bool console = false;  // standard output is a console
+  int32_t console_rows = 0, window_top = 0, window_bottom = 0;
+  uint32_t clock = 1000;  // the tick count at start
+  std::vector<SimInput> input;
 };
 
 // The scenario of this run, read on first use.  A scenario that cannot be

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "text/sjis.h"
 
 int plat_drive_type(const char* root) { return static_cast<int>(GetDriveTypeA(root)); }
 
@@ -122,13 +123,133 @@ uint32_t plat_current_directory(char* buffer, uint32_t size) {
   return GetCurrentDirectoryA(size, buffer);
 }
 
+bool plat_console_screen_info(int32_t* buffer_rows, int32_t* window_top,
+                              int32_t* window_bottom) {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) return false;
+  *buffer_rows = info.dwSize.Y;
+  *window_top = info.srWindow.Top;
+  *window_bottom = info.srWindow.Bottom;
+  return true;
+}
+
+void plat_flush_console_input() { FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE)); }
+
+bool plat_read_console_input(bool* is_key_event, unsigned char* character) {
+  INPUT_RECORD record;
+  DWORD count = 0;
+  if (!ReadConsoleInputA(GetStdHandle(STD_INPUT_HANDLE), &record, 1, &count) || count != 1) {
+    return false;
+  }
+  *is_key_event = record.EventType == KEY_EVENT;
+  *character = *is_key_event ? static_cast<unsigned char>(record.Event.KeyEvent.uChar.AsciiChar) : 0;
+  return true;
+}
+
+uint32_t plat_tick_count() { return GetTickCount(); }
+
+void plat_sleep(uint32_t ms) { Sleep(ms); }
+
+namespace {
+
+// A standard stream, and whether it is a console.  A console is written
+// UTF-16 through WriteConsoleW, so the Shift-JIS text reads right whatever
+// the console's code page; a lead byte whose trail byte has not been
+// written yet waits in `held`.
+struct OutputStream {
+  bool checked = false;
+  bool is_console = false;
+  HANDLE handle = nullptr;
+  FILE* file = nullptr;
+  char held = 0;
+  bool has_held = false;
+};
+
+OutputStream g_streams[2];
+
+OutputStream& output_stream(Stream stream) {
+  OutputStream& s = g_streams[stream == Stream::kOut ? 0 : 1];
+  if (!s.checked) {
+    s.checked = true;
+    s.file = stream == Stream::kOut ? stdout : stderr;
+    s.handle = GetStdHandle(stream == Stream::kOut ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    s.is_console = s.handle != INVALID_HANDLE_VALUE && s.handle != nullptr &&
+                   GetConsoleMode(s.handle, &mode);
+  }
+  return s;
+}
+
+// The length of the part of `text` made of whole characters.
+size_t whole_characters(const char* text, size_t n) {
+  size_t i = 0;
+  while (i < n) {
+    if (!is_sjis_lead_byte(static_cast<unsigned char>(text[i]))) {
+      ++i;
+    } else if (i + 1 < n) {
+      i += 2;
+    } else {
+      break;
+    }
+  }
+  return i;
+}
+
+void write_wide(const OutputStream& s, const char* bytes, size_t n) {
+  wchar_t wide[512];
+  int count = MultiByteToWideChar(932, 0, bytes, static_cast<int>(n), wide, 512);
+  DWORD written = 0;
+  if (count > 0) WriteConsoleW(s.handle, wide, static_cast<DWORD>(count), &written, nullptr);
+}
+
+void write_console(OutputStream& s, const char* bytes, size_t n) {
+  char chunk[512];
+  size_t length = 0;
+  if (s.has_held) {
+    chunk[length++] = s.held;
+    s.has_held = false;
+  }
+  for (;;) {
+    while (length < sizeof chunk && n > 0) {
+      chunk[length++] = *bytes++;
+      --n;
+    }
+    size_t whole = whole_characters(chunk, length);
+    if (whole > 0) write_wide(s, chunk, whole);
+    // At most one byte is left: a lead byte whose trail byte comes later.
+    length = length - whole;
+    if (length) chunk[0] = chunk[whole];
+    if (n == 0) break;
+  }
+  if (length) {
+    s.held = chunk[0];
+    s.has_held = true;
+  }
+}
+
+}  // namespace
+
 void plat_write(Stream stream, const char* bytes, size_t n) {
-  // Reports and messages share one screen: keep them in the order written.
+  OutputStream& s = output_stream(stream);
+  if (s.is_console) {
+    write_console(s, bytes, n);
+    return;
+  }
+  // Reports and messages may share one file or screen: keep them in the
+  // order written.
   if (stream == Stream::kErr) fflush(stdout);
-  fwrite(bytes, 1, n, stream == Stream::kOut ? stdout : stderr);
+  fwrite(bytes, 1, n, s.file);
 }
 
 void plat_flush() {
+  for (OutputStream& s : g_streams) {
+    if (s.is_console && s.has_held) {
+      // A lead byte without its trail byte: show what the code page makes
+      // of it rather than lose it.
+      write_wide(s, &s.held, 1);
+      s.has_held = false;
+    }
+  }
   fflush(stdout);
   fflush(stderr);
 }

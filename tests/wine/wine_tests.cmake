@@ -16,3 +16,4 @@ function(volsurvey_wine_test name script)
 endfunction()
 
 volsurvey_wine_test(drive_report test_drive_report.py)
+volsurvey_wine_test(console test_console.py)

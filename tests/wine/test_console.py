@@ -1,0 +1,120 @@
+#!/usr/bin/env python3
+"""The pause prompt on a real console: the Windows build under Wine inside an
+80x25 tmux pane, answered with tmux send-keys and read with capture-pane."""
+
+import argparse
+import os
+import shlex
+import subprocess
+import sys
+import tempfile
+import time
+
+from winelib import Checks, Wine, skip
+
+PROMPT = "(Continue,/All/Quit)"
+
+
+class Pane:
+    count = 0
+
+    def __init__(self, wine, exe, args):
+        # A server of its own per pane: a server being killed cannot take a
+        # new session.
+        Pane.count += 1
+        self.socket = f"volsurvey-{os.getpid()}-{Pane.count}"
+        self.status = tempfile.mktemp(prefix="volsurvey-exit-")
+        env = " ".join(f"{k}={shlex.quote(v)}" for k, v in wine.env.items()
+                       if k.startswith("WINE") or k == "LANG")
+        command = (f"env {env} wine {shlex.quote(exe)} {' '.join(args)}; "
+                   f"echo $? > {self.status}; sleep 600")
+        self.tmux("new-session", "-d", "-x", "80", "-y", "25", command)
+
+    def tmux(self, *args):
+        return subprocess.run(["tmux", "-u", "-L", self.socket] + list(args),
+                              capture_output=True, text=True, check=True).stdout
+
+    def rows(self):
+        return self.tmux("capture-pane", "-p").split("\n")[:25]
+
+    def wait_for(self, test, what, timeout=30):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            rows = self.rows()
+            if test(rows):
+                return rows
+            time.sleep(0.2)
+        print(f"timed out waiting for {what}; the pane:")
+        print("\n".join(self.rows()))
+        return None
+
+    def exit_code(self, timeout=30):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            if os.path.exists(self.status) and open(self.status).read().strip():
+                return int(open(self.status).read())
+            time.sleep(0.2)
+        return None
+
+    def close(self):
+        subprocess.run(["tmux", "-L", self.socket, "kill-server"], capture_output=True)
+        if os.path.exists(self.status):
+            os.remove(self.status)
+
+
+def prompt_row(rows):
+    found = [i for i, row in enumerate(rows) if row.startswith(PROMPT)]
+    return found[0] if len(found) == 1 else None
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--prefix", required=True)
+    parser.add_argument("--mounts", required=True)
+    opts = parser.parse_args()
+    if subprocess.run(["which", "tmux"], capture_output=True).returncode != 0:
+        skip("tmux is not installed")
+    wine = Wine(opts.prefix)
+    check = Checks()
+
+    # Three reports of 18 lines each and two separators: 58 lines, two pages.
+    pane = Pane(wine, opts.exe, ["c", "c", "c"])
+    try:
+        rows = pane.wait_for(lambda r: prompt_row(r) is not None, "the first prompt")
+        if rows:
+            check.equal("first prompt follows the 23rd line", prompt_row(rows), 23)
+            check.equal("Japanese labels read right", rows[0], "              ドライブ名:C:")
+            check.equal("the line before the prompt", rows[22].split(":")[0],
+                        "ボリューム・シリアル番号")
+        pane.tmux("send-keys", "x")
+        rows = pane.wait_for(lambda r: prompt_row(r) == 24, "the second prompt")
+        if rows:
+            # The blanked prompt line was overwritten by the next line; the
+            # window now holds the 24 lines of the second page.
+            check.equal("prompt line overwritten", rows[0].split(":")[0],
+                        "      ファイル名の最大長")
+            check.equal("one prompt on the screen", sum(PROMPT in r for r in rows), 1)
+        pane.tmux("send-keys", "a")
+        check.equal("all: runs to the end with exit code 0", pane.exit_code(), 0)
+        rows = pane.rows()
+        check.equal("all: no prompt after the answer", sum(PROMPT in r for r in rows), 0)
+    finally:
+        pane.close()
+
+    pane = Pane(wine, opts.exe, ["c", "c", "c"])
+    try:
+        rows = pane.wait_for(lambda r: prompt_row(r) is not None, "the first prompt")
+        pane.tmux("send-keys", "q")
+        check.equal("quit: exit code 1", pane.exit_code(), 1)
+        rows = pane.rows()
+        check.equal("quit: the prompt is blanked", sum(PROMPT in r for r in rows), 0)
+        check.equal("quit: nothing after the page", rows[22].split(":")[0],
+                    "ボリューム・シリアル番号")
+    finally:
+        pane.close()
+    return check.exit_code()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
