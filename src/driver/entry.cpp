@@ -1,5 +1,7 @@
 #include "driver/entry.h"
 
+#include "config/passes.h"
+#include "config/program_path.h"
 #include "console/output.h"
 #include "console/pager.h"
 #include "driver/args.h"
@@ -9,7 +11,14 @@
 
 Settings settings;
 
+// The program file's full path, kept for the whole run; null when unknown.
+static char* program_path;
+
 int volsurvey_main(int argc, char** argv) {
+  // The switch character must be known before the command line is read.
+  program_path = get_program_path();
+  read_switch_setting(program_path, &settings.switch_char);
+
   // Help wins over everything else on the command line, and is looked for
   // before any option is applied.
   int drive_count = 0;
@@ -21,7 +30,9 @@ int volsurvey_main(int argc, char** argv) {
     }
   }
 
-  // Options apply to every drive wherever they stand among the drives.
+  // The file's options come first, so that the command line overrides them;
+  // options apply to every drive wherever they stand among the drives.
+  apply_config_options(program_path, settings.switch_char);
   for (int i = 1; i < argc; ++i) {
     if (is_option_argument(argv[i])) apply_options(argv[i], false);
   }

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 // --- Drives and volumes -----------------------------------------------------
 
@@ -41,6 +42,23 @@ bool plat_ext_free_space(const char* root, uint32_t* sectors_per_cluster,
 // GetCurrentDirectoryA: the length of the path written to `buffer`, or the
 // size needed when `size` is too small, or 0 on failure.
 uint32_t plat_current_directory(char* buffer, uint32_t size);
+
+// --- Program file, configuration file, environment -------------------------
+
+// GetModuleFileNameA for the program's own file: the length of the path
+// written to `buffer`, `size` when it did not fit, 0 on failure.
+uint32_t plat_module_file_name(char* buffer, uint32_t size);
+
+// FindFirstFileA and FindClose on `path`: the file's name as stored in its
+// directory (long name, stored letter case) into `name` of `size` bytes.
+// False when the file cannot be found.
+bool plat_stored_file_name(const char* path, char* name, size_t size);
+
+// Opens a file for reading in binary mode; null when it cannot be opened.
+FILE* plat_open_file(const char* path);
+
+// The environment the process received: entries "NAME=value", null-ended.
+char** plat_environment();
 
 // --- Console ----------------------------------------------------------------
 

@@ -1,7 +1,11 @@
 // The scripted platform of volsurvey-sim: every answer comes from the
 // scenario, so the whole command runs and is tested on any host.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "platform/platform.h"
 #include "platform/sim_control.h"
@@ -101,6 +105,34 @@ uint32_t plat_current_directory(char* buffer, uint32_t size) {
   memcpy(buffer, s.cwd.c_str(), s.cwd.size() + 1);
   return static_cast<uint32_t>(s.cwd.size());
 }
+
+uint32_t plat_module_file_name(char* buffer, uint32_t size) {
+  const SimScenario& s = sim_scenario();
+  if (!s.module_ok) return 0;
+  if (s.module.size() >= size) {  // truncated, as Windows XP leaves it
+    memcpy(buffer, s.module.data(), size);
+    return size;
+  }
+  memcpy(buffer, s.module.c_str(), s.module.size() + 1);
+  return static_cast<uint32_t>(s.module.size());
+}
+
+bool plat_stored_file_name(const char* path, char* name, size_t size) {
+  const SimScenario& s = sim_scenario();
+  if (!s.stored_ok || path != s.module || s.stored.size() >= size) return false;
+  memcpy(name, s.stored.c_str(), s.stored.size() + 1);
+  return true;
+}
+
+FILE* plat_open_file(const char* path) {
+  std::string host = sim_host_path(path);
+  struct stat info;
+  // Windows opens no folder as a file.
+  if (host.empty() || stat(host.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return nullptr;
+  return fopen(host.c_str(), "rb");
+}
+
+char** plat_environment() { return environ; }
 
 bool plat_console_screen_info(int32_t* buffer_rows, int32_t* window_top,
                               int32_t* window_bottom) {

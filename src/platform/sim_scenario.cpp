@@ -1,6 +1,7 @@
 #include "platform/sim_scenario.h"
 
 #include <iconv.h>
+#include <strings.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -260,6 +261,20 @@ void parse_line(SimScenario* s, const std::string& line) {
     s->clock = number32(words[1]);
   } else if (verb == "key" || verb == "pending" || verb == "event") {
     parse_input(s, words);
+  } else if (verb == "module") {
+    if (words.size() != 2) fail("module takes one path, or fail");
+    s->module_ok = words[1] != "fail";
+    s->module = to_cp932(words[1]);
+  } else if (verb == "stored") {
+    if (words.size() != 2) fail("stored takes one file name, or fail");
+    s->stored_given = true;
+    s->stored_ok = words[1] != "fail";
+    s->stored = to_cp932(words[1]);
+  } else if (verb == "map") {
+    if (words.size() != 3) fail("map takes a Windows folder and a host folder");
+    std::string windows = to_cp932(words[1]);
+    while (!windows.empty() && windows.back() == '\\') windows.pop_back();
+    s->mappings.push_back({windows, words[2]});
   } else if (verb == "no-freeex") {
     s->free_ex_present = false;
   } else if (verb == "cwd") {
@@ -281,15 +296,70 @@ SimScenario load() {
   g_file = path;
   std::ifstream in(path);
   if (!in) fail("cannot open");
+  std::string dir = g_file.substr(0, g_file.find_last_of('/') == std::string::npos
+                                          ? 0
+                                          : g_file.find_last_of('/'));
+  s.scenario_dir = dir.empty() ? "." : dir;
   std::string line;
   while (std::getline(in, line)) {
     ++g_line;
     parse_line(&s, line);
   }
+  if (!s.stored_given) s.stored = sim_final_component(s.module);
+  for (SimMapping& m : s.mappings)
+    if (m.host.empty() || m.host[0] != '/') m.host = s.scenario_dir + "/" + m.host;
+  if (s.mappings.empty()) {
+    std::string folder = s.module.substr(0, s.module.size() - sim_final_component(s.module).size());
+    while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    s.mappings.push_back({folder, s.scenario_dir});
+  }
   return s;
 }
 
 }  // namespace
+
+// Walks a Shift-JIS path character by character; returns the index just
+// after the last single-byte backslash.
+static size_t after_last_backslash(const std::string& path) {
+  size_t after = 0;
+  for (size_t i = 0; i < path.size();) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && i + 1 < path.size()) {
+      i += 2;
+    } else {
+      if (c == '\\') after = i + 1;
+      ++i;
+    }
+  }
+  return after;
+}
+
+std::string sim_final_component(const std::string& path) {
+  return path.substr(after_last_backslash(path));
+}
+
+std::string sim_host_path(const std::string& windows_path) {
+  for (const SimMapping& m : sim_scenario().mappings) {
+    size_t n = m.windows.size();
+    if (windows_path.size() <= n || windows_path[n] != '\\' ||
+        strncasecmp(windows_path.c_str(), m.windows.c_str(), n) != 0) {
+      continue;
+    }
+    std::string rest = windows_path.substr(n);
+    std::string host = m.host;
+    for (size_t i = 0; i < rest.size(); ++i) {
+      unsigned char c = static_cast<unsigned char>(rest[i]);
+      if (((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && i + 1 < rest.size()) {
+        host += rest[i];
+        host += rest[++i];
+      } else {
+        host += c == '\\' ? '/' : rest[i];
+      }
+    }
+    return host;
+  }
+  return std::string();
+}
 
 const SimScenario& sim_scenario() {
   static const SimScenario scenario = load();

@@ -33,6 +33,12 @@ struct SimInput {
   uint32_t after_ms = 0;  // time the user takes before this record
 };
 
+// A Windows folder and the host folder that stands in for it.
+struct SimMapping {
+  std::string windows;  // Shift-JIS, without a final backslash
+  std::string host;
+};
+
 struct SimScenario {
   bool version_ok = true;
   uint32_t platform_id = 2;
@@ -46,11 +52,25 @@ struct SimScenario {
   int32_t console_rows = 0, window_top = 0, window_bottom = 0;
   uint32_t clock = 1000;  // the tick count at start
   std::vector<SimInput> input;
+  bool module_ok = true;
+  std::string module = "C:\\TOOLS\\volsurvey.exe";  // GetModuleFileNameA
+  bool stored_ok = true;
+  bool stored_given = false;
+  std::string stored;  // FindFirstFileA's cFileName; the module's own name by default
+  std::vector<SimMapping> mappings;  // the module's folder maps to the scenario's
+  std::string scenario_dir;
 };
 
 // The scenario of this run, read on first use.  A scenario that cannot be
 // read ends the process with exit code 2 and a message naming the line.
 const SimScenario& sim_scenario();
+
+// The host path of a Windows path, through the mappings; empty when no
+// mapping covers it.
+std::string sim_host_path(const std::string& windows_path);
+
+// The final component of a Shift-JIS Windows path.
+std::string sim_final_component(const std::string& path);
 
 // The drive whose root equals `root` ignoring ASCII case, or null.
 const SimDrive* sim_find_drive(const char* root);

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -122,6 +123,27 @@ bool plat_ext_free_space(const char* root, uint32_t* sectors_per_cluster,
 uint32_t plat_current_directory(char* buffer, uint32_t size) {
   return GetCurrentDirectoryA(size, buffer);
 }
+
+uint32_t plat_module_file_name(char* buffer, uint32_t size) {
+  return GetModuleFileNameA(nullptr, buffer, size);
+}
+
+bool plat_stored_file_name(const char* path, char* name, size_t size) {
+  WIN32_FIND_DATAA data;
+  HANDLE search = FindFirstFileA(path, &data);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  if (size == 0) return false;
+  data.cFileName[sizeof data.cFileName - 1] = '\0';
+  size_t length = strlen(data.cFileName);
+  if (length >= size) return false;
+  memcpy(name, data.cFileName, length + 1);
+  return true;
+}
+
+FILE* plat_open_file(const char* path) { return fopen(path, "rb"); }
+
+char** plat_environment() { return _environ; }
 
 bool plat_console_screen_info(int32_t* buffer_rows, int32_t* window_top,
                               int32_t* window_bottom) {

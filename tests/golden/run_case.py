@@ -12,6 +12,12 @@ A case file (UTF-8) holds a few header lines and sections:
     drive A: type=2 ...
     --- stdout                        the exact standard output
     --- stderr                        the exact standard error
+    --- file volsurvey.cfg crlf       a file beside the scenario, as Shift-JIS;
+                                      lines end in LF, or CR LF (crlf) or CR (cr),
+                                      and noeol drops the last line end
+
+The program runs with no environment but the case's env: lines and
+VOLSURVEY_SIM, so that no variable of the machine leaks into a case.
 
 The program writes Shift-JIS; it is decoded strictly (invalid bytes fail the
 case) and control characters other than line feeds and tabs are shown as
@@ -73,6 +79,18 @@ def parse_case(path):
     if case["exit"] is None:
         raise SystemExit(f"{path}: no exit: line")
     return case
+
+
+def write_file(folder, words, text):
+    """A `--- file NAME [crlf|cr] [noeol]` section as the bytes of that file."""
+    name, flags = words[0], set(words[1:])
+    end = "\r\n" if "crlf" in flags else "\r" if "cr" in flags else "\n"
+    lines = text.split("\n")[:-1] if text else []
+    content = end.join(lines) + ("" if "noeol" in flags or not lines else end)
+    path = os.path.join(folder.encode(), to_bytes(name))
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(to_bytes(content))
 
 
 def expand_includes(text):
@@ -137,15 +155,17 @@ def main():
     opts = parser.parse_args()
     case = parse_case(opts.case)
 
-    env = dict(os.environb)
+    env = {b"ASAN_OPTIONS": b"detect_leaks=1"}
     for name, value in case["env"].items():
         env[name.encode()] = to_bytes(value)
     with tempfile.TemporaryDirectory() as tmp:
+        for section, text in case["sections"].items():
+            if section.startswith("file "):
+                write_file(tmp, section.split()[1:], text)
         scenario = os.path.join(tmp, "scenario.scn")
         with open(scenario, "w", encoding="utf-8") as f:
             f.write(expand_includes(case["sections"].get("scenario", "")))
         env[b"VOLSURVEY_SIM"] = scenario.encode()
-        env[b"ASAN_OPTIONS"] = b"detect_leaks=1"
         try:
             result = subprocess.run([opts.program.encode()] + [to_bytes(a) for a in case["args"]],
                                     env=env, stdin=subprocess.DEVNULL, capture_output=True,

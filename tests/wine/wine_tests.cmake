@@ -17,3 +17,4 @@ endfunction()
 
 volsurvey_wine_test(drive_report test_drive_report.py)
 volsurvey_wine_test(console test_console.py)
+volsurvey_wine_test(config test_config.py)
