@@ -17,4 +17,17 @@ unsigned char to_upper_ascii(unsigned c);
 // Whole-text comparison that ignores the case of ASCII letters.
 bool equal_ignore_case(const char* a, const char* b);
 
+// 1 when the first n bytes of a and b are equal and neither text ends
+// before them, else 0 (case counts).
+int equal_prefix(const char* a, const char* b, unsigned n);
+
+// The class of the byte at `pos` of `text`, from the bytes before it:
+// 0 a single-byte character (also at or past the end), 1 a lead byte,
+// 2 a trail byte.
+int sjis_byte_class(const char* text, unsigned pos);
+
+// One step of that classification: the class of byte `c` after a byte of
+// class `previous`.
+int next_byte_class(int previous, unsigned c);
+
 #endif  // VOLSURVEY_TEXT_SJIS_H_
