@@ -8,6 +8,7 @@
 #include "driver/drives.h"
 #include "driver/options.h"
 #include "driver/settings.h"
+#include "help/help.h"
 
 Settings settings;
 
@@ -26,7 +27,7 @@ int volsurvey_main(int argc, char** argv) {
     if (!is_option_argument(argv[i])) {
       ++drive_count;
     } else if (is_help_request(argv[i])) {
-      exit_program(1);
+      show_help(program_path);
     }
   }
 

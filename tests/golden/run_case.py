@@ -23,6 +23,9 @@ The program writes Shift-JIS; it is decoded strictly (invalid bytes fail the
 case) and control characters other than line feeds and tabs are shown as
 <BEL>, <CR> or <0xNN>.  Output that does not end with a line feed ends with
 the marker <no newline at end>.  In args and scenarios \\x{NN} is a raw byte.
+
+In an expected stdout or stderr a line "..." stands for any number of lines,
+so that a long output can be checked where it matters.
 """
 
 import argparse
@@ -124,8 +127,34 @@ def render(data, stream):
     return rendered
 
 
+def matches(expected, actual):
+    """Exact, or in order around "..." lines (each any number of lines)."""
+    if "...\n" not in expected.splitlines(keepends=True):
+        return expected == actual
+    chunks = [[]]
+    for line in expected.splitlines(keepends=True):
+        if line == "...\n":
+            chunks.append([])
+        else:
+            chunks[-1].append(line)
+    lines = actual.splitlines(keepends=True)
+    first, last = chunks[0], chunks[-1]
+    if lines[:len(first)] != first or len(lines) < len(first) + len(last):
+        return False
+    if last and lines[len(lines) - len(last):] != last:
+        return False
+    pos, end = len(first), len(lines) - len(last)
+    for chunk in chunks[1:-1]:
+        while pos + len(chunk) <= end and lines[pos:pos + len(chunk)] != chunk:
+            pos += 1
+        if pos + len(chunk) > end:
+            return False
+        pos += len(chunk)
+    return True
+
+
 def compare(name, expected, actual):
-    if expected == actual:
+    if matches(expected, actual):
         return True
     print(f"--- {name} differs (expected vs actual):")
     sys.stdout.writelines(difflib.unified_diff(

@@ -1,0 +1,193 @@
+#include "help/help.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "config/passes.h"
+#include "console/output.h"
+#include "console/pager.h"
+#include "driver/fatal.h"
+#include "driver/settings.h"
+#include "help/banner.h"
+
+namespace {
+
+enum HelpKind {
+  kText,               // the text and a line end
+  kProgramName,        // the text with %s as the program name
+  kExitCode,           // the text with %d as `code`
+  kPause,              // a stop of the help pager, then an empty line
+  kConfigPath,         // the text with %s as the configuration file's path
+  kConfigListing,      // the text, then the file's option lines on one line
+  kSwitchCharacters,   // the switch characters that may start options
+};
+
+struct HelpEntry {
+  HelpKind kind;
+  const char* text;
+  int code;
+};
+
+// The help, one entry per output line, in the order shown.
+const HelpEntry kHelp[] = {
+    // Usage lines
+    {kText, "", 0},
+    {kProgramName, "%s ［△オプション］", 0},
+    {kProgramName, "%s ［△オプション］□ ドライブ名…", 0},
+    {kProgramName, "%s ［△オプション］□ ドライブ文字…", 0},
+    {kProgramName, "%s ［△オプション］□ \\\\コンピューター名\\共有名…", 0},
+    {kText, "", 0},
+
+    // Options, always shown with "/" whatever the switch character
+    {kText, "/v  ;[OFF]  ボリューム情報表示モード  Volume", 0},
+    {kText, "/v- ;[ON ](既定)", 0},
+    {kText, "", 0},
+    {kText, "/s  ;[OFF]  サイズ情報表示モード  Size", 0},
+    {kText, "/s- ;[ON ](既定)", 0},
+    {kText, "", 0},
+    {kText, "/w  ;[ON ]  簡易表示モード  Wide", 0},
+    {kText, "/w- ;[OFF](既定)", 0},
+    {kText, "", 0},
+    {kText, "/p  ;[OFF]  画面一時停止モード  Pause", 0},
+    {kText, "/p- ;[ON ](既定)", 0},
+    {kText, "", 0},
+    {kText, "/?, /help ;使用方法説明（設定ファイルに登録不可） HELP", 0},
+    {kPause, nullptr, 0},
+
+    // Exit codes
+    {kText, "【終了コード】", 0},
+    {kExitCode, "%d:エラーなし、実行成功", 0},
+    {kExitCode, "%d:エラー発生、実行中断", 1},
+    {kPause, nullptr, 0},
+
+    // Explanation
+    {kText, "【解説】", 0},
+    {kText, "・ディスクの状態を表示するコマンドです。", 0},
+    {kText, "・実行するとディスクのボリューム情報とサイズ情報を表示します。", 0},
+    {kText, "・ボリューム情報は、ドライブ名, ドライブ種別, ボリューム・ラベル名, ボリューム・シリアル番号, ファイル名の最大長, ファイル・システム名, ファイル参照時の大小文字区別の有無, ファイル名の大小文字格納の有無, ファイル名のUnicode格納の有無, アクセス制御リスト(ACL)の使用の有無の 10個です。", 0},
+    {kText, "・サイズ情報は全ディスク容量, 空ディスク容量, セクタ・サイズ, クラスタ・サイズ, 格納可能最大ファイル数, 格納可能残りファイル数の 6個です。", 0},
+    {kText, "・ドライブ名は : を省略したドライブ文字でも指定可能です。", 0},
+    {kText, "・引数を省略した場合は、現在のドライブを調べます。", 0},
+    {kText, "・ドライブを複数指定した場合は、複数のドライブを調べます。", 0},
+    {kText, "・相反するオプションが指定された場合は、設定ファイルよりもコマンドラインが優先され、最後に指定されたものが有効になります。最後とは設定ファイルでは下方（↓）、コマンドラインでは最も右側（→）です（例えば、/v /v- では /v- が有効）。", 0},
+    {kPause, nullptr, 0},
+
+    // Notes
+    {kText, "【注意】", 0},
+    {kText, "・バイト数の K, M, G表示で小数点以下の表示がある場合は、小数第2位以下を切り捨てて表示しています。", 0},
+    {kText, "・ドライブ文字とはドライブを示す A～Z または a～z の文字です。", 0},
+    {kText, "・ドライブ名とはドライブ文字に : を付けたものです。", 0},
+    {kText, "・クラスタ・サイズ（cluster size）とは、ディスクにファイルを格納する区画の単位のことです。ブロック・サイズ（block size）とか、アロケーション・ユニット・サイズ（allocation unit size）とも呼ばれます。1クラスタが 32Kバイトの場合、1バイトのファイルを格納するのにも、32Kバイト使用してしまいます。", 0},
+    {kText, "・OS の仕様により、ネットワーク・ドライブのボリューム・シリアル番号が取得できず \"0000-0000\" と表示される場合があります。また、クラスタ・サイズは、実際より大きなサイズに判断される場合もあります。", 0},
+    {kPause, nullptr, 0},
+
+    // Drive types
+    {kText, "【ドライブ種別】", 0},
+    {kText, "・ドライブ種別には、次のものがあります。", 0},
+    {kText, "  REMOVABLE …… 媒体交換可能ドライブ", 0},
+    {kText, "  FIXED     …… 媒体交換不可ドライブ", 0},
+    {kText, "  REMOTE    …… リモート（ネットワーク）ドライブ", 0},
+    {kText, "  CD-ROM    …… CD-ROMドライブ", 0},
+    {kText, "  RAMDISK   …… RAMディスク", 0},
+    {kPause, nullptr, 0},
+
+    // File-system names
+    {kText, "【ファイル・システム名】", 0},
+    {kText, "・ファイル・システム名には、次の種類があります。", 0},
+    {kText, "  FAT :File Allocation Table", 0},
+    {kText, "       MS-DOS, Windows（Windows 95/98/Me/NT/2000/XP など）, OS/2 で使用。\n       フロッピー・ディスクや MO などの媒体交換可能なメディアでも使用。\n       32bit版の場合は、\"FAT32\" と表示。", 0},
+    {kText, "  HPFS:High-Performance File System", 0},
+    {kText, "       OS/2, Windows NT で使用。ディスクをパーティションや論理ドライブ別では\n       なくボリューム別に編成。大小文字混在の長いファイル名と拡張属性が使える。", 0},
+    {kText, "  NTFS:New Technology File System", 0},
+    {kText, "       Windows NT/2000/XP で使用。セキュリティ機能として実行専用ファイル、個\n       々のファイルに対するアクセス権があり、Unicode と大小文字混在の長いファ\n       イル名、大容量記憶メディアの操作などに対応。", 0},
+    {kText, "  CDFS:Compact Disc File System", 0},
+    {kText, "       CD-ROM で使用。", 0},
+    {kText, "  UDF:Universal Disk Format", 0},
+    {kText, "       DVD の統一標準フォーマット。DVD-RAM/ROM/VIDEO/R で使用。", 0},
+    {kText, "       CD-R/RW のパケットライトでも使用。", 0},
+    {kPause, nullptr, 0},
+
+    // The configuration file
+    {kText, "【設定ファイル】", 0},
+    {kText, "　設定ファイルはコマンドのオプションなど各種設定を行うテキストファイルです。内容はテキストエディタによって、書き換えることが出来ます。設定ファイルはコマンド起動時にコマンド格納ディレクトリから読み込まれます。", 0},
+    {kText, "", 0},
+    {kConfigPath, "・設定ファイル=%s", 0},
+    {kConfigListing, "・現在設定=", 0},
+    {kSwitchCharacters, nullptr, 0},
+    {kPause, nullptr, 0},
+
+    // Usage examples
+    {kText, "【使用例】", 0},
+    {kProgramName, "%s    …… 現在ドライブのディスク状態", 0},
+    {kProgramName, "%s A: …… Aドライブのディスク状態", 0},
+    {kProgramName, "%s a: …… Aドライブのディスク状態", 0},
+    {kProgramName, "%s A  …… Aドライブのディスク状態", 0},
+    {kProgramName, "%s a  …… Aドライブのディスク状態", 0},
+    {kProgramName, "%s a b c …… A,B,Cドライブのディスク状態", 0},
+    {kProgramName, "%s \\\\server\\share …… \\\\server\\shareネットワークドライブのディスク状態", 0},
+    {kProgramName, "%s /v …… ボリューム情報を表示せず、サイズ情報のみ表示", 0},
+    {kProgramName, "%s /s …… サイズ情報表示せず、ボリューム情報のみ表示", 0},
+    {kProgramName, "%s /v e: …… Eドライブのサイズ情報を表示", 0},
+    {kProgramName, "%s e: /v …… Eドライブのサイズ情報を表示", 0},
+    {kProgramName, "%s a b c /p  …… 画面一時停止なし", 0},
+    {kProgramName, "%s a b c /p- …… 画面一時停止あり《既定》", 0},
+    {kProgramName, "%s /? …… 使用方法説明", 0},
+};
+
+void print_switch_characters() {
+  const unsigned char c = settings.switch_char;
+  if (c == '/') {
+    out_puts("・スイッチ文字= / のみが使用可能。\n");
+    return;
+  }
+  out_printf("・スイッチ文字= / 及び %c が使用可能。\n", c);
+  out_printf("  /v-/s と %cv- %cs は意味が同じになります。\n", c, c);
+  out_printf("  %cスイッチではオプションの区切に空白が必須です。\n", c);
+}
+
+}  // namespace
+
+void show_help(char* program_path) {
+  help_pager_start(1);
+  // The name as stored on disk, and the configuration file named after it;
+  // the path may be of any length.
+  const char* name = program_name_from_path(program_path);
+  char* config_path = static_cast<char*>(malloc(strlen(program_path) + 5));
+  if (!config_path) fatal_error("メモリー不足");
+  strcpy(config_path, program_path);
+  strcat(config_path, ".cfg");
+
+  print_banner();
+  for (const HelpEntry& entry : kHelp) {
+    switch (entry.kind) {
+      case kText:
+        out_puts(entry.text);
+        out_puts("\n");
+        break;
+      case kProgramName:
+        out_printf(entry.text, name);
+        out_puts("\n");
+        break;
+      case kExitCode:
+        out_printf(entry.text, entry.code);
+        out_puts("\n");
+        break;
+      case kPause:
+        help_pager_pause(kPausePrompt);
+        out_puts("\n");
+        break;
+      case kConfigPath:
+        out_printf(entry.text, config_path);
+        out_puts("\n");
+        break;
+      case kConfigListing:
+        out_puts(entry.text);
+        print_config_settings(config_path, settings.switch_char);
+        break;
+      case kSwitchCharacters:
+        print_switch_characters();
+        break;
+    }
+  }
+  exit_program(1);
+}
