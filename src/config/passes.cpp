@@ -10,6 +10,7 @@
 #include "driver/fatal.h"
 #include "driver/options.h"
 #include "platform/platform.h"
+#include "text/scoped.h"
 #include "text/strings.h"
 
 namespace {
@@ -53,12 +54,11 @@ int read_all_lines(FILE* file, PassState* state, unsigned long* line_number) {
   // unexpanded although passes 1 and 2 expanded it.
   const size_t name_size = state->pass == Pass::kPrint ? 1024 : 1025;
   char* line = static_cast<char*>(malloc(kConfigLineSize));
+  ScopedFree line_holder(line);
   if (!line) fatal_error("メモリー不足");
   char* name = static_cast<char*>(malloc(name_size));
-  if (!name) {
-    free(line);
-    fatal_error("メモリー不足");
-  }
+  ScopedFree name_holder(name);
+  if (!name) fatal_error("メモリー不足");
 
   LineEnd line_end = kLineEndNone;
   LineEnd expected = kLineEndNone;
@@ -78,8 +78,6 @@ int read_all_lines(FILE* file, PassState* state, unsigned long* line_number) {
     expand_env_refs(line, kConfigLineSize, name, name_size - 2);
     act_on_line(line, state);
   }
-  free(name);
-  free(line);
   return result;
 }
 
@@ -89,10 +87,11 @@ void run_pass(const char* path, PassState* state) {
     if (state->pass == Pass::kPrint) out_puts("設定ファイルが存在しません。\n");
     return;
   }
+  ScopedFile file_holder(file);
   unsigned long line_number = 0;
   int result = read_all_lines(file, state, &line_number);
   if (state->pass == Pass::kPrint) out_puts("\n");
-  fclose(file);
+  file_holder.close();
   if (result == kBinaryData) {
     fatal_error("設定ファイル\"%s\"が異常です。%lu行目にバイナリ・データを検出しました。", path,
                 line_number);
@@ -106,9 +105,9 @@ void run_pass(const char* path, PassState* state) {
 // Passes 1 and 2 find the file beside the program.
 void run_pass_beside_program(const char* program_path, PassState* state) {
   char* path = config_file_path(program_path);
+  ScopedFree path_holder(path);
   if (!path) fatal_error("メモリー不足");
   run_pass(path, state);
-  free(path);
 }
 
 }  // namespace
@@ -120,8 +119,10 @@ void take_switch_line(char* line, unsigned char* switch_char) {
 }
 
 void read_switch_setting(const char* program_path, unsigned char* switch_char) {
-  PassState state{Pass::kSwitch, *switch_char, switch_char};
+  unsigned char value = *switch_char;
+  PassState state{Pass::kSwitch, value, &value};
   run_pass_beside_program(program_path, &state);
+  *switch_char = value;
 }
 
 void apply_config_options(const char* program_path, unsigned char switch_char) {

@@ -63,5 +63,9 @@ void err_vprintf(const char* format, va_list args) {
 
 void exit_program(int code) {
   plat_flush();
+#ifdef VOLSURVEY_FUZZ
+  throw ProgramExit{code};
+#else
   exit(code);
+#endif
 }

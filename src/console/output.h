@@ -21,4 +21,12 @@ void err_vprintf(const char* format, va_list args);
 // Flushes both streams and ends the process with `code`.
 [[noreturn]] void exit_program(int code);
 
+#ifdef VOLSURVEY_FUZZ
+// The fuzzing harness runs the program many times in one process, so there
+// the exit is thrown to it instead.
+struct ProgramExit {
+  int code;
+};
+#endif
+
 #endif  // VOLSURVEY_CONSOLE_OUTPUT_H_

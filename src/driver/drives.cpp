@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "report/size.h"
 #include "report/volume.h"
+#include "text/scoped.h"
 #include "text/sjis.h"
 
 namespace {
@@ -56,9 +57,9 @@ char* current_directory() {
 
 void report_one_argument(const char* argument) {
   char* root = make_drive_root(argument);
+  ScopedFree root_holder(root);
   if (!root) fatal_error("ドライブ(%s)を参照できません。", argument);
   report_drive(root);
-  free(root);
 }
 
 }  // namespace
@@ -120,7 +121,7 @@ void report_drive_arguments(int argc, char** argv) {
 
 void report_current_drive() {
   char* root = current_drive_root();
+  ScopedFree root_holder(root);
   if (!root) fatal_error("現在のドライブを参照できません。");
   report_drive(root);
-  free(root);
 }

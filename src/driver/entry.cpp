@@ -1,5 +1,7 @@
 #include "driver/entry.h"
 
+#include <cstdlib>
+
 #include "config/passes.h"
 #include "config/program_path.h"
 #include "console/output.h"
@@ -17,6 +19,7 @@ static char* program_path;
 
 int volsurvey_main(int argc, char** argv) {
   // The switch character must be known before the command line is read.
+  free(program_path);  // from an earlier run in the same process, if any
   program_path = get_program_path();
   read_switch_setting(program_path, &settings.switch_char);
 

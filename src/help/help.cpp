@@ -9,6 +9,7 @@
 #include "driver/fatal.h"
 #include "driver/settings.h"
 #include "help/banner.h"
+#include "text/scoped.h"
 
 namespace {
 
@@ -153,6 +154,7 @@ void show_help(char* program_path) {
   // the path may be of any length.
   const char* name = program_name_from_path(program_path);
   char* config_path = static_cast<char*>(malloc(strlen(program_path) + 5));
+  ScopedFree config_path_holder(config_path);
   if (!config_path) fatal_error("メモリー不足");
   strcpy(config_path, program_path);
   strcat(config_path, ".cfg");

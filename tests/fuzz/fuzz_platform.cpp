@@ -1,0 +1,157 @@
+#include "fuzz_platform.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "console/pager.h"
+#include "console/pause.h"
+#include "driver/settings.h"
+#include "platform/platform.h"
+#include "report/volume.h"
+
+namespace {
+
+std::string g_config;
+bool g_config_present = false;
+std::vector<std::string> g_environment_text;
+std::vector<char*> g_environment;
+uint32_t g_platform_id = 2;
+uint32_t g_seed = 0;
+
+// A small hash of a root and the seed, so that each root gets answers of
+// its own, zero sizes and failures among them.
+uint32_t mix(const char* root, uint32_t salt) {
+  uint32_t h = 2166136261u ^ g_seed ^ (salt * 16777619u);
+  for (const char* p = root; *p; ++p) h = (h ^ static_cast<unsigned char>(*p)) * 16777619u;
+  return h;
+}
+
+void copy_text(char* out, uint32_t size, const char* text) {
+  snprintf(out, size, "%s", text);
+}
+
+}  // namespace
+
+void fuzz_set_config(const std::string& bytes, bool present) {
+  g_config = bytes;
+  g_config_present = present;
+}
+
+void fuzz_set_environment(const std::vector<std::string>& entries) {
+  g_environment_text = entries;
+  g_environment.clear();
+  for (std::string& e : g_environment_text) g_environment.push_back(&e[0]);
+  g_environment.push_back(nullptr);
+}
+
+void fuzz_set_machine(uint32_t platform_id, uint32_t seed) {
+  g_platform_id = platform_id;
+  g_seed = seed;
+}
+
+void fuzz_reset_program_state() {
+  settings = Settings{};
+  report_pager = ReportPager{};
+  help_pager = HelpPager{};
+  report_timer = PaceTimer{};
+  help_timer = PaceTimer{};
+  volume_facts = VolumeFacts{};
+}
+
+int plat_drive_type(const char* root) { return static_cast<int>(mix(root, 1) % 9) - 1; }
+
+bool plat_volume_information(const char* root, char* label, uint32_t* serial,
+                             uint32_t* max_component, uint32_t* flags, char* fs_name,
+                             uint32_t size) {
+  static const char* const kFileSystems[] = {"FAT", "FAT12", "FAT32", "NTFS", "CDFS", "UDF", ""};
+  uint32_t h = mix(root, 2);
+  if (h % 11 == 0) return false;
+  copy_text(label, size, root);
+  copy_text(fs_name, size, kFileSystems[h % 7]);
+  *serial = h;
+  *max_component = h >> 8;
+  *flags = h >> 4;
+  return true;
+}
+
+bool plat_version(uint32_t* platform_id, uint32_t* major, uint32_t* minor) {
+  if (g_platform_id > 2) return false;
+  *platform_id = g_platform_id;
+  *major = 4;
+  *minor = 10;
+  return true;
+}
+
+bool plat_disk_free_space(const char* root, uint32_t* sectors_per_cluster,
+                          uint32_t* bytes_per_sector, uint32_t* free_clusters,
+                          uint32_t* total_clusters) {
+  uint32_t h = mix(root, 3);
+  if (h % 13 == 0) return false;
+  *sectors_per_cluster = (h >> 4) % 129;  // 0 included
+  *bytes_per_sector = h % 17 == 0 ? 0 : 512u << (h % 4);
+  *total_clusters = mix(root, 4);
+  *free_clusters = *total_clusters / ((h % 5) + 1);
+  return true;
+}
+
+FreeSpaceEx plat_disk_free_space_ex(const char* root, uint64_t* caller_free, uint64_t* total,
+                                    uint64_t* total_free) {
+  uint32_t h = mix(root, 5);
+  if (h % 17 == 0) return FreeSpaceEx::kMissing;
+  if (h % 13 == 0) return FreeSpaceEx::kFailed;
+  *total = (uint64_t{mix(root, 6)} << (h % 24)) + h;
+  *total_free = *total / ((h % 7) + 1);
+  *caller_free = h % 3 == 0 ? *total_free / 2 : *total_free;
+  return FreeSpaceEx::kOk;
+}
+
+bool plat_ext_free_space(const char* root, uint32_t* sectors_per_cluster,
+                         uint32_t* bytes_per_sector) {
+  uint32_t h = mix(root, 7);
+  if (h % 5 == 0) return false;
+  *sectors_per_cluster = (h >> 3) % 129;
+  *bytes_per_sector = h % 19 == 0 ? 0 : 512u << (h % 3);
+  return true;
+}
+
+uint32_t plat_current_directory(char* buffer, uint32_t size) {
+  static const char kDirectory[] = "C:\\WORK";
+  if (size < sizeof kDirectory) return sizeof kDirectory;
+  memcpy(buffer, kDirectory, sizeof kDirectory);
+  return sizeof kDirectory - 1;
+}
+
+uint32_t plat_module_file_name(char* buffer, uint32_t size) {
+  static const char kModule[] = "C:\\TOOLS\\volsurvey.exe";
+  if (size < sizeof kModule) return size;
+  memcpy(buffer, kModule, sizeof kModule);
+  return sizeof kModule - 1;
+}
+
+bool plat_stored_file_name(const char*, char* name, size_t size) {
+  if (size < 14) return false;
+  memcpy(name, "volsurvey.exe", 14);
+  return true;
+}
+
+FILE* plat_open_file(const char*) {
+  if (!g_config_present) return nullptr;
+  if (g_config.empty()) return fopen("/dev/null", "rb");
+  return fmemopen(&g_config[0], g_config.size(), "rb");
+}
+
+char** plat_environment() { return g_environment.empty() ? nullptr : g_environment.data(); }
+
+bool plat_console_screen_info(int32_t*, int32_t*, int32_t*) { return false; }
+
+void plat_flush_console_input() {}
+
+bool plat_read_console_input(bool*, unsigned char*) { return false; }
+
+uint32_t plat_tick_count() { return 0; }
+
+void plat_sleep(uint32_t) {}
+
+void plat_write(Stream, const char*, size_t) {}
+
+void plat_flush() {}
