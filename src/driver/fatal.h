@@ -4,6 +4,8 @@
 
 #include "console/output.h"
 
-[[noreturn]] void fatal_error(const char* format, ...) VOLSURVEY_PRINTF(1, 2);
+// One GNU attribute list rather than [[noreturn]] beside it: cppcheck reads
+// the mixed form as a function that may return.
+void fatal_error(const char* format, ...) __attribute__((noreturn, format(printf, 1, 2)));
 
 #endif  // VOLSURVEY_DRIVER_FATAL_H_

@@ -16,11 +16,12 @@ char g_build_date[32];
 
 const char* build_date_from(const char* date_string) {
   static const char kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
-  int month = 0;
-  while (month < 12 && !equal_prefix(kMonths + 3 * month, date_string, 3)) ++month;
-  int day = strlen(date_string) > 4 ? atoi(date_string + 4) : 0;
+  size_t month = 0;
+  while (month < 12 && !equal_prefix(&kMonths[3 * month], date_string, 3)) ++month;
+  int day = strlen(date_string) > 4 ? static_cast<int>(strtol(date_string + 4, nullptr, 10)) : 0;
   const char* year = strlen(date_string) > 7 ? date_string + 7 : "";
-  snprintf(g_build_date, sizeof g_build_date, "%s-%02d-%02d", year, month + 1, day);
+  snprintf(g_build_date, sizeof g_build_date, "%s-%02d-%02d", year, static_cast<int>(month) + 1,
+           day);
   return g_build_date;
 }
 
@@ -31,7 +32,7 @@ void print_banner() {
   out_puts("ディスク状態表示コマンド  VOL SURVEY command\n");
   out_printf("volsurvey（ボル・サーベイ）第%s  %s\n", kVersion, date);
   // The year of the build, not a stored one.
-  out_printf("Copyright (C) %s The volsurvey Authors.\n", __DATE__ + 7);
+  out_printf("Copyright (C) %s The volsurvey Authors.\n", &__DATE__[7]);
 }
 
 char* program_name_from_path(char* path) {

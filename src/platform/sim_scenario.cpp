@@ -3,11 +3,13 @@
 #include <iconv.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace {
@@ -31,7 +33,10 @@ std::string to_cp932(const std::string& text) {
     std::string plain = text.substr(i, escape == std::string::npos ? std::string::npos : escape - i);
     if (!plain.empty()) {
       iconv_t cd = iconv_open("CP932", "UTF-8");
-      if (cd == reinterpret_cast<iconv_t>(-1)) fail("iconv cannot convert to CP932");
+      // (iconv_t)-1 is how iconv_open says it failed.
+      if (cd == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(performance-no-int-to-ptr)
+        fail("iconv cannot convert to CP932");
+      }
       std::string converted(plain.size() * 2 + 8, '\0');
       char* in = &plain[0];
       size_t in_left = plain.size();
@@ -104,14 +109,18 @@ std::string with_backslash(std::string root) {
   return root;
 }
 
-bool same_root(const std::string& a, const char* b) {
-  return strcasecmp(a.c_str(), b) == 0;
+// The drive of `root`, compared ignoring ASCII case as Windows does.
+std::vector<SimDrive>::const_iterator find_drive(const std::vector<SimDrive>& drives,
+                                                 const char* root) {
+  return std::find_if(drives.begin(), drives.end(), [root](const SimDrive& d) {
+    return strcasecmp(d.root.c_str(), root) == 0;
+  });
 }
 
 SimDrive& drive_for(SimScenario* s, const std::string& root) {
   std::string key = with_backslash(to_cp932(root));
-  for (SimDrive& d : s->drives)
-    if (same_root(d.root, key.c_str())) return d;
+  auto found = find_drive(s->drives, key.c_str());
+  if (found != s->drives.end()) return s->drives[static_cast<size_t>(found - s->drives.begin())];
   s->drives.emplace_back();
   s->drives.back().root = key;
   return s->drives.back();
@@ -187,12 +196,15 @@ void parse_os(SimScenario* s, const std::vector<std::string>& words) {
 
 // A key by name, by code (0xNN) or as the one character it types.
 unsigned char key_code(const std::string& name) {
-  static const struct {
+  struct KeyName {
     const char* name;
+    // cppcheck-suppress unusedStructMember ; read through the iterator below
     unsigned char code;
-  } kNames[] = {{"ESC", 0x1B}, {"Enter", 0x0D}, {"Space", 0x20}, {"Shift", 0}};
-  for (const auto& k : kNames)
-    if (name == k.name) return k.code;
+  };
+  static const KeyName kNames[] = {{"ESC", 0x1B}, {"Enter", 0x0D}, {"Space", 0x20}, {"Shift", 0}};
+  auto named = std::find_if(std::begin(kNames), std::end(kNames),
+                            [&name](const KeyName& k) { return name == k.name; });
+  if (named != std::end(kNames)) return named->code;
   if (name.size() > 2 && name.compare(0, 2, "0x") == 0) {
     uint32_t code = number32(name);
     if (code > 0xFF) fail("a key code is one byte: " + name);
@@ -367,7 +379,7 @@ const SimScenario& sim_scenario() {
 }
 
 const SimDrive* sim_find_drive(const char* root) {
-  for (const SimDrive& d : sim_scenario().drives)
-    if (same_root(d.root, root)) return &d;
-  return nullptr;
+  const std::vector<SimDrive>& drives = sim_scenario().drives;
+  auto found = find_drive(drives, root);
+  return found == drives.end() ? nullptr : &*found;
 }

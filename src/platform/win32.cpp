@@ -65,8 +65,11 @@ FreeSpaceEx plat_disk_free_space_ex(const char* root, uint64_t* caller_free,
   return FreeSpaceEx::kOk;
 }
 
+// The outputs are written only by the 32-bit build.
+// NOLINTBEGIN(readability-non-const-parameter)
 bool plat_ext_free_space(const char* root, uint32_t* sectors_per_cluster,
                          uint32_t* bytes_per_sector) {
+  // NOLINTEND(readability-non-const-parameter)
 #ifdef _WIN64
   // The VWIN32 device exists only on the Windows 95 family, which runs no
   // 64-bit programs, and its register block carries 32-bit addresses.

@@ -64,7 +64,8 @@ char* replace_first(char* text, const char* old, const char* replacement) {
   if (!at) return nullptr;
   size_t old_length = strlen(old), new_length = strlen(replacement);
   memmove(at + new_length, at + old_length, strlen(at + old_length) + 1);
-  memcpy(at, replacement, new_length);
+  // The terminator has moved along with the rest of the text.
+  memcpy(at, replacement, new_length);  // NOLINT(bugprone-not-null-terminated-result)
   return at + new_length;
 }
 
@@ -72,7 +73,8 @@ char* insert_text(char* text, size_t position, const char* piece) {
   size_t length = strlen(text), piece_length = strlen(piece);
   if (position > length || piece_length == 0) return text;
   memmove(text + position + piece_length, text + position, length - position + 1);
-  memcpy(text + position, piece, piece_length);
+  // The terminator has moved along with the rest of the text.
+  memcpy(text + position, piece, piece_length);  // NOLINT(bugprone-not-null-terminated-result)
   return text + position + piece_length;
 }
 
