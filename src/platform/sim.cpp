@@ -129,6 +129,8 @@ FILE* plat_open_file(const char* path) {
   struct stat info;
   // Windows opens no folder as a file.
   if (host.empty() || stat(host.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return nullptr;
+  // Nor a file nobody may read; root on the host would read it all the same.
+  if ((info.st_mode & (S_IRUSR | S_IRGRP | S_IROTH)) == 0) return nullptr;
   return fopen(host.c_str(), "rb");
 }
 

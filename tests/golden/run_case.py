@@ -26,9 +26,16 @@ the marker <no newline at end>.  In args and scenarios \\x{NN} is a raw byte.
 
 In an expected stdout or stderr a line "..." stands for any number of lines,
 so that a long output can be checked where it matters.
+
+Anywhere in a case \\repeat{N}{TEXT} stands for TEXT written N times, for
+inputs and outputs too long to write out.  A header line "bytes: raw" lets
+the program's output hold bytes that are no valid Shift-JIS (as when it
+echoes an argument that ends in a lead byte); they show as <0xNN>.  A file
+section flagged unreadable is written without read permission.
 """
 
 import argparse
+import codecs
 import difflib
 import os
 import re
@@ -39,6 +46,11 @@ import tempfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 SCENARIOS = os.path.join(HERE, "scenarios")
 NAMED_CONTROLS = {"\a": "<BEL>", "\r": "<CR>", "\x1b": "<ESC>"}
+REPEAT = re.compile(r"\\repeat\{(\d+)\}\{((?:[^{}]|\{[0-9A-Fa-f]{1,2}\})*)\}")
+
+
+def expand_repeats(text):
+    return REPEAT.sub(lambda m: m.group(2) * int(m.group(1)), text)
 
 
 def to_bytes(text):
@@ -61,10 +73,11 @@ def split_args(line):
 
 
 def parse_case(path):
-    case = {"args": [], "env": {}, "exit": None, "sections": {}}
+    case = {"args": [], "env": {}, "exit": None, "sections": {}, "raw": False}
     section = None
     with open(path, encoding="utf-8", newline="") as f:
         for line in f.read().splitlines(keepends=True):
+            line = expand_repeats(line)
             if line.startswith("--- "):
                 section = line[4:].strip()
                 case["sections"][section] = ""
@@ -77,6 +90,8 @@ def parse_case(path):
                 case["env"][name] = value
             elif line.startswith("exit:"):
                 case["exit"] = int(line[5:])
+            elif line.strip() == "bytes: raw":
+                case["raw"] = True
             elif line.strip() and not line.startswith("#"):
                 raise SystemExit(f"{path}: unknown header line: {line!r}")
     if case["exit"] is None:
@@ -94,6 +109,8 @@ def write_file(folder, words, text):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as f:
         f.write(to_bytes(content))
+    if "unreadable" in flags:
+        os.chmod(path, 0)
 
 
 def expand_includes(text):
@@ -107,10 +124,17 @@ def expand_includes(text):
     return "\n".join(lines) + "\n"
 
 
-def render(data, stream):
+def show_invalid_bytes(error):
+    return "".join("<0x%02X>" % b for b in error.object[error.start:error.end]), error.end
+
+
+codecs.register_error("volsurvey-show", show_invalid_bytes)
+
+
+def render(data, stream, raw=False):
     """Program bytes as the readable text the case files hold."""
     try:
-        text = data.decode("cp932")
+        text = data.decode("cp932", errors="volsurvey-show" if raw else "strict")
     except UnicodeDecodeError as e:
         raise SystemExit(f"{stream} is not valid Shift-JIS: {e}: {data[max(0, e.start - 20):e.end + 20]!r}")
     out = []
@@ -203,11 +227,11 @@ def main():
             raise SystemExit("the program did not finish within 20 seconds")
 
     if opts.update:
-        update_case(opts.case, render(result.stdout, "stdout"), render(result.stderr, "stderr"),
+        update_case(opts.case, render(result.stdout, "stdout", case["raw"]), render(result.stderr, "stderr", case["raw"]),
                     result.returncode)
         return 0
-    ok = compare("stdout", case["sections"].get("stdout", ""), render(result.stdout, "stdout"))
-    ok = compare("stderr", case["sections"].get("stderr", ""), render(result.stderr, "stderr")) and ok
+    ok = compare("stdout", case["sections"].get("stdout", ""), render(result.stdout, "stdout", case["raw"]))
+    ok = compare("stderr", case["sections"].get("stderr", ""), render(result.stderr, "stderr", case["raw"])) and ok
     if result.returncode != case["exit"]:
         print(f"--- exit code {result.returncode}, expected {case['exit']}")
         ok = False
