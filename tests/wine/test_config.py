@@ -2,13 +2,12 @@
 """The configuration file of the real Windows build: found beside the program
 file under the program's own name (whatever that is), and applied."""
 
-import argparse
 import os
 import shutil
 import sys
 import tempfile
 
-from winelib import Checks, Wine
+from winelib import start
 
 
 def install(folder, exe_name, cfg_name, cfg_text, exe):
@@ -20,13 +19,7 @@ def install(folder, exe_name, cfg_name, cfg_text, exe):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--prefix", required=True)
-    parser.add_argument("--mounts", required=True)
-    opts = parser.parse_args()
-    wine = Wine(opts.prefix)
-    check = Checks()
+    opts, wine, check = start()
     os.makedirs(opts.mounts, exist_ok=True)
 
     with tempfile.TemporaryDirectory(dir=opts.mounts) as folder:

@@ -2,7 +2,6 @@
 """The pause prompt on a real console: the Windows build under Wine inside an
 80x25 tmux pane, answered with tmux send-keys and read with capture-pane."""
 
-import argparse
 import os
 import shlex
 import subprocess
@@ -10,7 +9,7 @@ import sys
 import tempfile
 import time
 
-from winelib import Checks, Wine, skip
+from winelib import skip, start
 
 PROMPT = "(Continue,/All/Quit)"
 
@@ -68,15 +67,9 @@ def prompt_row(rows):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--prefix", required=True)
-    parser.add_argument("--mounts", required=True)
-    opts = parser.parse_args()
     if subprocess.run(["which", "tmux"], capture_output=True).returncode != 0:
         skip("tmux is not installed")
-    wine = Wine(opts.prefix)
-    check = Checks()
+    opts, wine, check = start()
 
     # Three reports of 18 lines each and two separators: 58 lines, two pages.
     pane = Pane(wine, opts.exe, ["c", "c", "c"])

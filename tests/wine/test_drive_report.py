@@ -7,22 +7,13 @@ program prints must equal what statvfs says of that mount, in Wine's NT mode
 VWIN32 device request, which only a 32-bit program can send).
 """
 
-import argparse
 import os
 import re
-import struct
 import sys
 
-from winelib import Checks, Wine, capacity_text, statvfs_bytes, tmpfs
+from winelib import capacity_text, pe_bits, start, statvfs_bytes, tmpfs
 
 CLUSTER = 4096  # Wine reports 8 sectors of 512 bytes for a 4 KiB-block tmpfs
-
-
-def is_64_bit(exe):
-    with open(exe, "rb") as f:
-        data = f.read(4096)
-    pe = struct.unpack_from("<I", data, 0x3C)[0]
-    return struct.unpack_from("<H", data, pe + 4)[0] == 0x8664
 
 
 def expected_size_lines(folder, estimated):
@@ -45,14 +36,8 @@ def cluster_size(lines):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--prefix", required=True)
-    parser.add_argument("--mounts", required=True)
-    opts = parser.parse_args()
-    wide64 = is_64_bit(opts.exe)
-    wine = Wine(opts.prefix)
-    check = Checks()
+    opts, wine, check = start()
+    wide64 = pe_bits(opts.exe) == 64
 
     with tmpfs("64m", opts.mounts) as folder:
         with open(os.path.join(folder, ".windows-label"), "w") as f:

@@ -3,14 +3,13 @@
 apart from CR LF line ends, the real paths and the build date; the program
 name comes from the file as stored, whatever letter case it was typed in."""
 
-import argparse
 import os
 import re
 import shutil
 import sys
 import tempfile
 
-from winelib import Checks, Wine
+from winelib import start
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 GOLDEN_HELP = os.path.join(HERE, "..", "golden", "cases", "help.test")
@@ -27,13 +26,7 @@ def windows_path(path):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--prefix", required=True)
-    parser.add_argument("--mounts", required=True)
-    opts = parser.parse_args()
-    wine = Wine(opts.prefix)
-    check = Checks()
+    opts, wine, check = start()
     os.makedirs(opts.mounts, exist_ok=True)
 
     with tempfile.TemporaryDirectory(dir=opts.mounts) as folder:

@@ -4,6 +4,13 @@ enable_testing()
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(VOLSURVEY_WINE_PREFIX ${CMAKE_SOURCE_DIR}/build/wineprefix)
 
+# The build of the other bitness: the checks that run both compare them.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(VOLSURVEY_PEER_EXE ${CMAKE_SOURCE_DIR}/build/win32/volsurvey.exe)
+else()
+  set(VOLSURVEY_PEER_EXE ${CMAKE_SOURCE_DIR}/build/win64/volsurvey.exe)
+endif()
+
 function(volsurvey_wine_test name script)
   add_test(NAME wine.${name}
            COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tests/wine/${script}
@@ -19,3 +26,8 @@ volsurvey_wine_test(drive_report test_drive_report.py)
 volsurvey_wine_test(console test_console.py)
 volsurvey_wine_test(config test_config.py)
 volsurvey_wine_test(help test_help.py)
+volsurvey_wine_test(drive_kinds test_drive_kinds.py --peer ${VOLSURVEY_PEER_EXE})
+volsurvey_wine_test(fat_boot_sector test_fat_volumes.py --peer ${VOLSURVEY_PEER_EXE})
+volsurvey_wine_test(fat_mounted test_fat_volumes.py --peer ${VOLSURVEY_PEER_EXE} --mounted)
+volsurvey_wine_test(unreadable test_unreadable.py --peer ${VOLSURVEY_PEER_EXE})
+volsurvey_wine_test(program_path test_program_path.py --peer ${VOLSURVEY_PEER_EXE})

@@ -2,19 +2,31 @@
 
 Shared by the Wine checks: prefix creation (once, under a lock, so that the
 win32 and win64 suites can share it), drive letters mapped to folders on
-fixed-size tmpfs mounts, the Windows 98 mode, and decoding of the program's
-Shift-JIS, CR LF output.
+fixed-size tmpfs mounts and to loop devices, drive types and the Windows 98
+mode in one registry import, decoding of the program's Shift-JIS, CR LF
+output, and the figures kernel32 gives under Wine for a mounted file system,
+worked out from the mount itself.
 """
 
+import argparse
+import atexit
 import contextlib
 import fcntl
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
 
 SKIP = 77  # ctest's SKIP_RETURN_CODE for these tests
+
+# Seconds the Wine server and its services outlive the last program run: long
+# enough to bridge the gaps between runs (a mount, an mkfs), short enough that
+# nothing is left behind for long should a suite die without stopping them.
+SERVER_LINGER = 30
+
+DRIVE_TYPES = ("hd", "floppy", "cdrom", "network", "ramdisk")
 
 
 def skip(reason):
@@ -35,6 +47,8 @@ class Wine:
         if not os.path.exists(os.path.join(self.prefix, "system.reg")):
             self.command(["wineboot", "-i"], timeout=300)
             self.command(["wineserver", "-w"], timeout=120)
+        atexit.register(self.stop)
+        self._start()
         self.set_version(None)
 
     def command(self, argv, timeout=120, check=True):
@@ -43,10 +57,34 @@ class Wine:
             raise RuntimeError(f"{argv} failed: {result.stderr.decode(errors='replace')}")
         return result
 
-    def restart(self):
-        """Wine reads drive types and the version at the next start."""
+    def _start(self):
+        # A server that stays up between runs, its services started with no
+        # pipe of ours: a run then takes a tenth of a second, where a run that
+        # boots Wine itself waits seconds for those services to let go of its
+        # output pipes.
+        quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                     stderr=subprocess.DEVNULL, env=self.env)
+        subprocess.run(["wineserver", f"-p{SERVER_LINGER}"], timeout=60, **quiet)
+        subprocess.run(["wine", "wineboot"], timeout=300, **quiet)
+
+    def stop(self):
+        """Ends this prefix's server and every program of it."""
         self.command(["wineserver", "-k"], check=False)
         self.command(["wineserver", "-w"], check=False)
+
+    def forget_drives(self, letters):
+        """Removes the letters' folders, devices and drive types, and stops
+        Wine, so that nothing of it holds a mount or a device any longer."""
+        for letter in letters:
+            self.map_drive(letter, None)
+            self.map_device(letter, None)
+        self.configure({letter: None for letter in letters})
+        self.stop()
+
+    def restart(self):
+        """Wine reads drive types and the version at the next start."""
+        self.stop()
+        self._start()
 
     def set_version(self, version):
         """'win98' poses as Windows 98; None returns to Wine's default (NT)."""
@@ -69,18 +107,67 @@ class Wine:
             self.command(["wine", "reg", "delete", key, "/v", name, "/f", "/reg:64"],
                          check=False)
 
+    def configure(self, drive_types=None, version=None):
+        """Sets drive types (letter: kind, or None to remove the entry) and
+        the version ('win98', or None for Wine's default, the NT family) in
+        one registry import, then restarts Wine so that both take effect."""
+        lines = ["Windows Registry Editor Version 5.00", "",
+                 r"[HKEY_CURRENT_USER\Software\Wine]",
+                 f'"Version"="{version}"' if version else '"Version"=-', ""]
+        if drive_types:
+            lines.append(r"[HKEY_LOCAL_MACHINE\Software\Wine\Drives]")
+            for letter, kind in sorted(drive_types.items()):
+                if kind is not None and kind not in DRIVE_TYPES:
+                    raise ValueError(f"no such drive type: {kind}")
+                name = letter.lower() + ":"
+                lines.append(f'"{name}"="{kind}"' if kind else f'"{name}"=-')
+            lines.append("")
+        with tempfile.NamedTemporaryFile("w", suffix=".reg", dir=os.path.dirname(self.prefix),
+                                         encoding="utf-16", newline="\r\n",
+                                         delete=False) as f:
+            f.write("\n".join(lines) + "\n")
+        try:
+            # The drive types are read from the 64-bit view only.
+            self.command(["wine", "reg", "import", windows_path(f.name), "/reg:64"])
+        finally:
+            os.remove(f.name)
+        self.restart()
+
     def map_drive(self, letter, folder):
-        link = os.path.join(self.prefix, "dosdevices", letter.lower() + ":")
+        """Maps a letter to a folder; None removes the mapping.  A folder
+        that does not exist is mapped all the same (a drive without its
+        medium)."""
+        self._link(letter.lower() + ":", folder)
+
+    def map_device(self, letter, device):
+        """The Unix device behind a letter, read by Wine at its next start for
+        the volume's label, serial number and file system; None removes it."""
+        self._link(letter.lower() + "::", device)
+
+    def map_share(self, server, share, folder):
+        """A \\\\server\\share that Wine's UNC handling finds; None removes it."""
+        self._link(os.path.join("unc", server.lower(), share.lower()), folder)
+
+    def _link(self, name, target):
+        devices = os.path.join(self.prefix, "dosdevices")
+        link = os.path.join(devices, name)
         if os.path.lexists(link):
             os.remove(link)
-        if folder:
-            os.symlink(folder, link)
+        if target:
+            os.makedirs(os.path.dirname(link), exist_ok=True)
+            os.symlink(target, link)
+            return
+        # Leave no empty dosdevices/unc/server behind.
+        folder = os.path.dirname(link)
+        while folder != devices and os.path.isdir(folder) and not os.listdir(folder):
+            os.rmdir(folder)
+            folder = os.path.dirname(folder)
 
-    def run(self, exe, args, timeout=60):
+    def run(self, exe, args, timeout=60, cwd=None):
         """Runs exe with args; returns (stdout, stderr, exit code) as text,
         CR LF line ends turned into LF and Wine's own notes left out."""
         result = subprocess.run(["wine", exe] + args, env=self.env, capture_output=True,
-                                stdin=subprocess.DEVNULL, timeout=timeout)
+                                stdin=subprocess.DEVNULL, timeout=timeout, cwd=cwd)
         out = result.stdout.decode("cp932")
         err = result.stderr.decode("cp932", errors="replace")
         if "\n" in out.replace("\r\n", ""):
@@ -104,8 +191,91 @@ def tmpfs(size, under):
     try:
         yield folder
     finally:
-        subprocess.run(["umount", folder], capture_output=True)
-        shutil.rmtree(folder, ignore_errors=True)
+        unmount(folder)
+
+
+def unmount(folder):
+    """Unmounts and removes a mount folder; a mount still busy is detached
+    lazily, so that nothing stays mounted after a run."""
+    if subprocess.run(["umount", folder], capture_output=True).returncode != 0:
+        subprocess.run(["umount", "-l", folder], capture_output=True)
+    shutil.rmtree(folder, ignore_errors=True)
+
+
+class Refused(Exception):
+    """This machine does not allow a mount or a loop device."""
+
+
+class Mounts:
+    """Mounts and loop devices made for one suite, all undone by close(),
+    in reverse order, whatever happened in between."""
+
+    def __init__(self, under):
+        # Absolute: Wine's drive links are read from their own folder.
+        self.under = os.path.abspath(under)
+        os.makedirs(self.under, exist_ok=True)
+        self._undo = []
+        self._sweep()
+
+    def _sweep(self):
+        """Undoes what a suite killed before its clean-up left under this
+        folder: loop devices of its images first, then its mounts."""
+        prefix = self.under + os.sep
+        loops = subprocess.run(["losetup", "--list", "--noheadings", "--output",
+                                "NAME,BACK-FILE"], capture_output=True, text=True)
+        for line in loops.stdout.splitlines():
+            fields = line.split(None, 1)
+            if len(fields) == 2 and fields[1].strip().startswith(prefix):
+                subprocess.run(["losetup", "--detach", fields[0]], capture_output=True)
+        with open("/proc/self/mounts") as f:
+            points = [line.split()[1] for line in f]
+        for point in sorted((p for p in points if p.startswith(prefix)), reverse=True):
+            unmount(point)
+
+    def _folder(self):
+        return tempfile.mkdtemp(dir=self.under)
+
+    def tmpfs(self, size):
+        """A fresh tmpfs of `size` (e.g. '64m'); Refused when not allowed."""
+        return self.mount(["-t", "tmpfs", "-o", f"size={size}", "tmpfs"], "a tmpfs")
+
+    def mount(self, source_args, what):
+        folder = self._folder()
+        result = subprocess.run(["mount"] + source_args + [folder], capture_output=True)
+        if result.returncode != 0:
+            os.rmdir(folder)
+            raise Refused(f"cannot mount {what} here: {one_line(result.stderr)}")
+        self._undo.append(lambda: unmount(folder))
+        return folder
+
+    def loop_device(self, image):
+        """The image attached to a free loop device; Refused when not allowed."""
+        result = subprocess.run(["losetup", "--find", "--show", image], capture_output=True)
+        if result.returncode != 0:
+            raise Refused(f"cannot attach a loop device here: {one_line(result.stderr)}")
+        device = result.stdout.decode().strip()
+        self._undo.append(lambda: subprocess.run(["losetup", "--detach", device],
+                                                 capture_output=True))
+        return device
+
+    def missing_folder(self):
+        """A path under the mounts folder where nothing exists."""
+        path = os.path.join(self._folder(), "gone")
+        self._undo.append(lambda: shutil.rmtree(os.path.dirname(path), ignore_errors=True))
+        return path
+
+    def close(self):
+        while self._undo:
+            self._undo.pop()()
+
+
+def one_line(message):
+    return " ".join(message.decode(errors="replace").split())
+
+
+def windows_path(path):
+    """The path of a Unix file as Wine's Z: drive shows it."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def statvfs_bytes(folder):
@@ -122,17 +292,157 @@ def capacity_text(count):
     return str(count)
 
 
+def size_text(count):
+    """The size form of a byte count: 4K(4096), or 512."""
+    for unit, size in (("G", 1 << 30), ("M", 1 << 20), ("K", 1 << 10)):
+        if count >= size:
+            return f"{count // size}{unit}({count})"
+    return str(count)
+
+
+# --- What kernel32 answers under Wine, worked out from the mount -------------
+
+def wine_disk_units(folder):
+    """GetDiskFreeSpace of the NT family under Wine for the file system that
+    holds folder: (sectors per cluster, bytes per sector, free clusters,
+    total clusters).  Wine counts in clusters of 8 sectors of 512 bytes,
+    except on a file system of 2048-byte blocks, which it takes for a CD."""
+    s = os.statvfs(folder)
+    bytes_per_sector, sectors_per_cluster = (2048, 1) if s.f_bsize == 2048 else (512, 8)
+    cluster = bytes_per_sector * sectors_per_cluster
+    return (sectors_per_cluster, bytes_per_sector,
+            s.f_bsize * s.f_bavail // cluster, s.f_bsize * s.f_blocks // cluster)
+
+
+def win9x_disk_units(units):
+    """The same answer as the Windows 95 family gives it: capped at 2 GB and
+    at 65535 clusters, the cluster growing instead."""
+    sectors_per_cluster, bytes_per_sector, free, total = units
+    cluster = sectors_per_cluster * bytes_per_sector
+    if total * cluster > 0x7FFFFFFF:
+        total = 0x7FFFFFFF // cluster
+        if free * cluster > 0x7FFFFFFF:
+            free = 0x7FFFFFFF // cluster
+    while total > 65535:
+        total //= 2
+        free //= 2
+        sectors_per_cluster *= 2
+    return sectors_per_cluster, bytes_per_sector, free, total
+
+
+def volume_label_file(text):
+    """The label Wine takes from a .windows-label holding text."""
+    return text.rstrip(" \r\n")
+
+
+def volume_serial_file(text):
+    """The serial number Wine takes from a .windows-serial holding text."""
+    return int(text.strip(), 16)
+
+
+def default_serial(letter):
+    """The serial number Wine gives a drive whose volume names none: the
+    letter's code in the top byte."""
+    return ord(letter.upper()) << 24
+
+
+def fat_boot_sector(image):
+    """(file-system name as Windows reports it, label, serial number) from the
+    boot sector of a FAT image."""
+    with open(image, "rb") as f:
+        sector = f.read(512)
+    if sector[0x52:0x57] == b"FAT32":
+        label, serial = sector[0x47:0x52], struct.unpack_from("<I", sector, 0x43)[0]
+        name = "FAT32"
+    elif sector[0x36:0x3B] in (b"FAT12", b"FAT16"):
+        label, serial = sector[0x2B:0x36], struct.unpack_from("<I", sector, 0x27)[0]
+        name = "FAT"
+    else:
+        raise ValueError(f"{image}: no FAT boot sector")
+    return name, label.decode("ascii").rstrip(" "), serial
+
+
+def pe_bits(exe):
+    """32 or 64: the machine a Windows program is built for."""
+    with open(exe, "rb") as f:
+        data = f.read(4096)
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    return 64 if struct.unpack_from("<H", data, pe + 4)[0] == 0x8664 else 32
+
+
+def differing_lines(a, b):
+    a, b = a.splitlines(), b.splitlines()
+    pairs = [(x, y) for x, y in zip(a, b) if x != y]
+    return pairs + [(x, None) for x in a[len(b):]] + [(None, y) for y in b[len(a):]]
+
+
+class Builds:
+    """The build under test and, when it is built, the one of the other
+    bitness: every case runs on both, each against what it must print, and
+    the two outputs must agree wherever the two programs can."""
+
+    def __init__(self, exe, peer, check):
+        self.check = check
+        # Absolute: some cases run from a folder of a test drive.
+        self.exes = {pe_bits(exe): os.path.abspath(exe)}
+        if peer and os.path.exists(peer):
+            self.exes[pe_bits(peer)] = os.path.abspath(peer)
+        else:
+            check.skip("32-bit and 64-bit builds compared",
+                       f"the other build ({peer}) is not there: build both presets")
+
+    def bits(self):
+        return sorted(self.exes)
+
+    def run(self, wine, what, args, expected, why_different=None, cwd=None):
+        """expected: bits -> (stdout, stderr, exit code).  Where the two
+        expectations differ, why_different names the reason, and the two
+        outputs must differ in exactly the lines the expectations do."""
+        outputs = {}
+        for bits, exe in sorted(self.exes.items()):
+            outputs[bits] = wine.run(exe, args, cwd=cwd)
+            self.check.equal(f"{what} [{bits}-bit]", outputs[bits], tuple(expected[bits]))
+        if len(outputs) < 2:
+            return outputs
+        if tuple(expected[32]) == tuple(expected[64]):
+            self.check.equal(f"{what} [32-bit and 64-bit alike]", outputs[32], outputs[64])
+        else:
+            if not why_different:
+                raise ValueError(f"{what}: the two builds are expected to differ, and no reason")
+            self.check.equal(f"{what} [64-bit differs as documented: {why_different}]",
+                             differing_lines(outputs[32][0], outputs[64][0]),
+                             differing_lines(expected[32][0], expected[64][0]))
+        return outputs
+
+
+def start(add_arguments=None):
+    """The command line every Wine check takes (plus its own, added by
+    add_arguments), the prefix and a fresh set of checks: (opts, wine, check)."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--peer", help="the build of the other bitness")
+    parser.add_argument("--prefix", required=True)
+    parser.add_argument("--mounts", required=True)
+    if add_arguments:
+        add_arguments(parser)
+    opts = parser.parse_args()
+    return opts, Wine(opts.prefix), Checks()
+
+
 class Checks:
     """Collects failures so that one run reports all of them."""
 
     def __init__(self):
         self.failures = 0
+        self.passed = 0
+        self.skipped = []
 
     def equal(self, what, actual, expected):
         if actual != expected:
             self.failures += 1
             print(f"FAIL {what}:\n  expected {expected!r}\n  actual   {actual!r}")
         else:
+            self.passed += 1
             print(f"ok   {what}")
 
     def contains(self, what, text, piece):
@@ -140,7 +450,19 @@ class Checks:
             self.failures += 1
             print(f"FAIL {what}: {piece!r} not in:\n{text}")
         else:
+            self.passed += 1
             print(f"ok   {what}")
 
+    def skip(self, what, reason):
+        self.skipped.append(f"{what}: {reason}")
+        print(f"SKIP {what}: {reason}")
+
     def exit_code(self):
-        return 1 if self.failures else 0
+        """1 after any failure; SKIP when nothing could be checked at all."""
+        if self.skipped:
+            print(f"{len(self.skipped)} case(s) skipped:")
+            for line in self.skipped:
+                print(f"  {line}")
+        if self.failures:
+            return 1
+        return SKIP if self.skipped and not self.passed else 0
