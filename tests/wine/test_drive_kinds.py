@@ -20,8 +20,7 @@ import sys
 from dataclasses import dataclass
 
 from report_model import Volume, WINE_DRIVE_TYPE, full_report, wine_answers
-from winelib import (Builds, Mounts, Refused, start, skip,
-                     volume_label_file, volume_serial_file)
+from winelib import drive_suite, start, volume_label_file, volume_serial_file
 
 
 @dataclass
@@ -106,22 +105,12 @@ def run_mode(mode, wine, builds, check, drives):
 
 def main():
     opts, wine, check = start()
-    builds = Builds(opts.exe, opts.peer, check)
-    mounts = Mounts(opts.mounts)
-    try:
-        try:
-            drives = [(drive, prepare(drive, mounts, wine)) for drive in DRIVES]
-        except Refused as e:
-            skip(str(e))
+    with drive_suite(opts, wine, check, [drive.letter for drive in DRIVES]) as (builds, mounts):
+        drives = [(drive, prepare(drive, mounts, wine)) for drive in DRIVES]
         wine.configure({drive.letter: drive.kind for drive in DRIVES})
         run_mode("NT", wine, builds, check, drives)
         wine.configure(version="win98")
         run_mode("98", wine, builds, check, drives)
-    finally:
-        try:
-            wine.forget_drives([drive.letter for drive in DRIVES])
-        finally:
-            mounts.close()
     return check.exit_code()
 
 

@@ -21,8 +21,7 @@ import sys
 from dataclasses import dataclass
 
 from report_model import Volume, WINE_DRIVE_TYPE, full_report, wine_answers
-from winelib import (Builds, Mounts, Refused, start, fat_boot_sector,
-                     skip)
+from winelib import drive_suite, fat_boot_sector, skip, start
 
 
 @dataclass
@@ -61,32 +60,26 @@ def main():
         "--mounted", action="store_true", help="mount each FAT volume as the drive's folder"))
     if subprocess.run(["which", "mkfs.fat"], capture_output=True).returncode != 0:
         skip("mkfs.fat (dosfstools) is not installed")
-    builds = Builds(opts.exe, opts.peer, check)
-    mounts = Mounts(opts.mounts)
-    try:
+    with drive_suite(opts, wine, check, [drive.letter for drive in DRIVES]) as (builds, mounts):
         volumes = []
-        try:
-            images = mounts.tmpfs("128m")
-            for drive in DRIVES:
-                image = make_image(drive, images)
-                fs_name, label, serial = fat_boot_sector(image)
-                # The boot sector says what mkfs.fat was asked for.
-                check.equal(f"FAT{drive.fat_bits} image: file system, label and serial",
-                            (fs_name, label, serial),
-                            ("FAT32" if drive.fat_bits == 32 else "FAT", drive.label,
-                             drive.serial))
-                device = mounts.loop_device(image)
-                if opts.mounted:
-                    folder = mounts.mount(["-t", "vfat", device],
-                                          f"a FAT{drive.fat_bits} volume")
-                else:
-                    folder = mounts.tmpfs(drive.folder_size)
-                wine.map_drive(drive.letter, folder)
-                wine.map_device(drive.letter, device)
-                volume = Volume(WINE_DRIVE_TYPE[drive.kind], label, serial, fs_name)
-                volumes.append((drive, volume, folder))
-        except Refused as e:
-            skip(str(e))
+        images = mounts.tmpfs("128m")
+        for drive in DRIVES:
+            image = make_image(drive, images)
+            fs_name, label, serial = fat_boot_sector(image)
+            # The boot sector says what mkfs.fat was asked for.
+            check.equal(f"FAT{drive.fat_bits} image: file system, label and serial",
+                        (fs_name, label, serial),
+                        ("FAT32" if drive.fat_bits == 32 else "FAT", drive.label,
+                         drive.serial))
+            device = mounts.loop_device(image)
+            if opts.mounted:
+                folder = mounts.mount(["-t", "vfat", device], f"a FAT{drive.fat_bits} volume")
+            else:
+                folder = mounts.tmpfs(drive.folder_size)
+            wine.map_drive(drive.letter, folder)
+            wine.map_device(drive.letter, device)
+            volume = Volume(WINE_DRIVE_TYPE[drive.kind], label, serial, fs_name)
+            volumes.append((drive, volume, folder))
         wine.configure({drive.letter: drive.kind for drive in DRIVES})
         for mode in ("NT", "98"):
             if mode == "98":
@@ -99,11 +92,6 @@ def main():
                 builds.run(wine, f"{mode}: FAT{drive.fat_bits} {drive.kind}",
                            [drive.letter.lower()], expected, VWIN32_DIFFERENCE)
                 check.equal(f"{mode}: {drive.letter}: stayed idle", os.statvfs(folder), before)
-    finally:
-        try:
-            wine.forget_drives([drive.letter for drive in DRIVES])
-        finally:
-            mounts.close()
     return check.exit_code()
 
 

@@ -20,8 +20,8 @@ import sys
 
 from report_model import (Answers, Expected, Volume, WINE_DRIVE_TYPE, drive_name_line, fatal,
                           full_report, unreadable_volume, volume_lines, wine_answers)
-from winelib import (Builds, Mounts, Refused, start, default_serial,
-                     skip, volume_label_file, volume_serial_file)
+from winelib import (default_serial, drive_suite, start, volume_label_file,
+                     volume_serial_file)
 
 READABLE = ("R", "cdrom", "CD_OK\n", "c0ffee00\n")  # a CD: the classic query in both families
 GONE = {"B": "floppy", "K": "cdrom", "L": "hd", "W": "network", "X": "ramdisk"}
@@ -93,15 +93,10 @@ def cases(mode, readable_folder):
 
 def main():
     opts, wine, check = start()
-    builds = Builds(opts.exe, opts.peer, check)
-    mounts = Mounts(opts.mounts)
     letters = [READABLE[0], UNMAPPED] + sorted(GONE)
-    try:
-        try:
-            readable = mounts.tmpfs("8m")
-            share = mounts.tmpfs("8m")
-        except Refused as e:
-            skip(str(e))
+    with drive_suite(opts, wine, check, letters, shares=[SHARE]) as (builds, mounts):
+        readable = mounts.tmpfs("8m")
+        share = mounts.tmpfs("8m")
         with open(os.path.join(readable, ".windows-label"), "w") as f:
             f.write(READABLE[2])
         with open(os.path.join(readable, ".windows-serial"), "w") as f:
@@ -120,12 +115,6 @@ def main():
             for what, args, expected in cases(mode, readable):
                 builds.run(wine, f"{mode}: {what}: {' '.join(args)}", args,
                            {32: expected, 64: expected})
-    finally:
-        try:
-            wine.map_share(*SHARE, None)
-            wine.forget_drives(letters)
-        finally:
-            mounts.close()
     return check.exit_code()
 
 

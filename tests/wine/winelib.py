@@ -415,6 +415,26 @@ class Builds:
         return outputs
 
 
+@contextlib.contextmanager
+def drive_suite(opts, wine, check, letters, shares=()):
+    """The frame of a suite that maps drives: (builds, mounts) to use.  A
+    mount or loop device this machine refuses skips the suite with its
+    reason; whatever happens, the letters and (server, share) pairs are
+    forgotten and every mount and device undone."""
+    mounts = Mounts(opts.mounts)
+    try:
+        yield Builds(opts.exe, opts.peer, check), mounts
+    except Refused as e:
+        skip(str(e))
+    finally:
+        try:
+            for server, share in shares:
+                wine.map_share(server, share, None)
+            wine.forget_drives(letters)
+        finally:
+            mounts.close()
+
+
 def start(add_arguments=None):
     """The command line every Wine check takes (plus its own, added by
     add_arguments), the prefix and a fresh set of checks: (opts, wine, check)."""
