@@ -75,10 +75,6 @@ void extended_query(const char* root, SizeFigures* f) {
     f->cluster_size = estimate_cluster_size(f->total_bytes);
     f->cluster_size_estimated = true;
   }
-  // A platform that answers with a zero size would make every figure below
-  // a division by zero; such a disk cannot be reported truthfully.
-  if (f->sector_size == 0 || f->cluster_size == 0) disk_unreadable(root);
-  derive_cluster_counts(f);
 }
 
 // Capacity form: 1.9G(2147188736), or the count alone below 1024 bytes.
@@ -174,9 +170,12 @@ void report_size(const char* root) {
   f.classic_query = volume_facts.fs_bits < 32 || os_version() > 0;
   if (f.classic_query) {
     classic_query(root, &f);
-    if (f.sector_size == 0 || f.cluster_size == 0) disk_unreadable(root);
   } else {
     extended_query(root, &f);
   }
+  // A platform that answers with a zero size would make the figures
+  // divisions by zero; such a disk cannot be reported truthfully.
+  if (f.sector_size == 0 || f.cluster_size == 0) disk_unreadable(root);
+  if (!f.classic_query) derive_cluster_counts(&f);
   print_figures(f);
 }
