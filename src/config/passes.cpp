@@ -53,12 +53,10 @@ int read_all_lines(FILE* file, PassState* state, unsigned long* line_number) {
   // Pass 3 has one byte less for names: a name of 1022 bytes is listed
   // unexpanded although passes 1 and 2 expanded it.
   const size_t name_size = state->pass == Pass::kPrint ? 1024 : 1025;
-  char* line = static_cast<char*>(malloc(kConfigLineSize));
+  char* line = allocate(kConfigLineSize);
   ScopedFree line_holder(line);
-  if (!line) fatal_error("メモリー不足");
-  char* name = static_cast<char*>(malloc(name_size));
+  char* name = allocate(name_size);
   ScopedFree name_holder(name);
-  if (!name) fatal_error("メモリー不足");
 
   LineEnd line_end = kLineEndNone;
   LineEnd expected = kLineEndNone;

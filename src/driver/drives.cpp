@@ -15,12 +15,6 @@
 
 namespace {
 
-char* allocate(size_t n) {
-  char* p = static_cast<char*>(malloc(n));
-  if (!p) fatal_error("メモリー不足");
-  return p;
-}
-
 // The backslash searches are plain byte searches, as the share names are
 // given to the system: a 0x5C second byte of a double-byte name counts.
 char* make_share_root(const char* argument) {

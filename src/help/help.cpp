@@ -153,9 +153,8 @@ void show_help(char* program_path) {
   // The name as stored on disk, and the configuration file named after it;
   // the path may be of any length.
   const char* name = program_name_from_path(program_path);
-  char* config_path = static_cast<char*>(malloc(strlen(program_path) + 5));
+  char* config_path = allocate(strlen(program_path) + 5);
   ScopedFree config_path_holder(config_path);
-  if (!config_path) fatal_error("メモリー不足");
   strcpy(config_path, program_path);
   strcat(config_path, ".cfg");
 
