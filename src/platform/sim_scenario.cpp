@@ -12,6 +12,9 @@
 #include <iterator>
 #include <sstream>
 
+#include "config/program_path.h"
+#include "text/sjis.h"
+
 namespace {
 
 std::string g_file;
@@ -330,24 +333,9 @@ SimScenario load() {
 
 }  // namespace
 
-// Walks a Shift-JIS path character by character; returns the index just
-// after the last single-byte backslash.
-static size_t after_last_backslash(const std::string& path) {
-  size_t after = 0;
-  for (size_t i = 0; i < path.size();) {
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if (((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && i + 1 < path.size()) {
-      i += 2;
-    } else {
-      if (c == '\\') after = i + 1;
-      ++i;
-    }
-  }
-  return after;
-}
-
 std::string sim_final_component(const std::string& path) {
-  return path.substr(after_last_backslash(path));
+  std::string copy = path;
+  return after_last_separator(&copy[0]);
 }
 
 std::string sim_host_path(const std::string& windows_path) {
@@ -361,7 +349,7 @@ std::string sim_host_path(const std::string& windows_path) {
     std::string host = m.host;
     for (size_t i = 0; i < rest.size(); ++i) {
       unsigned char c = static_cast<unsigned char>(rest[i]);
-      if (((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && i + 1 < rest.size()) {
+      if (is_sjis_lead_byte(c) && i + 1 < rest.size()) {
         host += rest[i];
         host += rest[++i];
       } else {
