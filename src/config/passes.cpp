@@ -7,6 +7,7 @@
 #include "config/line_reader.h"
 #include "config/program_path.h"
 #include "console/output.h"
+#include "driver/args.h"
 #include "driver/fatal.h"
 #include "driver/options.h"
 #include "platform/platform.h"
@@ -24,9 +25,9 @@ struct PassState {
   bool printed_any = false;       // pass 3: a line was listed already
 };
 
+// An empty line is never one, whatever the switch character.
 bool is_option_line(const char* line, unsigned char switch_char) {
-  unsigned char first = static_cast<unsigned char>(line[0]);
-  return first != '\0' && (first == '/' || first == switch_char);
+  return line[0] != '\0' && starts_with_switch(line, switch_char);
 }
 
 void act_on_line(char* line, PassState* state) {

@@ -3,9 +3,13 @@
 #include "driver/settings.h"
 #include "text/sjis.h"
 
+bool starts_with_switch(const char* text, unsigned char switch_char) {
+  unsigned char first = static_cast<unsigned char>(text[0]);
+  return first == '/' || first == switch_char;
+}
+
 bool is_option_argument(const char* argument) {
-  unsigned char first = static_cast<unsigned char>(argument[0]);
-  return first == '/' || first == settings.switch_char;
+  return starts_with_switch(argument, settings.switch_char);
 }
 
 bool is_help_request(const char* option) {
