@@ -9,7 +9,7 @@ import sys
 import tempfile
 import time
 
-from winelib import skip, start
+from winelib import loader, skip, start
 
 PROMPT = "(Continue,/All/Quit)"
 
@@ -25,7 +25,7 @@ class Pane:
         self.status = tempfile.mktemp(prefix="volsurvey-exit-")
         env = " ".join(f"{k}={shlex.quote(v)}" for k, v in wine.env.items()
                        if k.startswith("WINE") or k == "LANG")
-        command = (f"env {env} wine {shlex.quote(exe)} {' '.join(args)}; "
+        command = (f"env {env} {loader(exe)} {shlex.quote(exe)} {' '.join(args)}; "
                    f"echo $? > {self.status}; sleep 600")
         self.tmux("new-session", "-d", "-x", "80", "-y", "25", command)
 

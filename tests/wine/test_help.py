@@ -9,7 +9,7 @@ import shutil
 import sys
 import tempfile
 
-from winelib import start
+from winelib import pe_bits, start
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 GOLDEN_HELP = os.path.join(HERE, "..", "golden", "cases", "help.test")
@@ -51,7 +51,8 @@ def main():
         shutil.copy(opts.exe, program)
         with open(os.path.join(folder, "DiskStat.cfg"), "wb") as f:
             f.write("switch=-\r\n/w\r\n-v /s\r\n".encode("cp932"))
-        out, err, code = wine.run(os.path.join(folder, "diskstat.exe"), ["-help"])
+        out, err, code = wine.run(os.path.join(folder, "diskstat.exe"), ["-help"],
+                                     bits=pe_bits(opts.exe))
         lines = out.splitlines()
         check.equal("stored name in the usage lines", lines[4], "DiskStat ［△オプション］")
         check.equal("banner keeps its own name", lines[1].split("（")[0], "volsurvey")

@@ -72,7 +72,7 @@ def main():
                 program = os.path.join(folder, typed)
             for bits, exe in sorted(builds.exes.items()):
                 shutil.copy(exe, os.path.join(folder, stored))
-                out, err, code = wine.run(program, ["/?"])
+                out, err, code = wine.run(program, ["/?"], bits=bits)
                 what = f"stored {stored!r}, run as {typed!r} [{bits}-bit]"
                 line = CONFIG_LINE.search(out)
                 check.equal(f"{what}: configuration file beside the program, by its stored name",
