@@ -1,5 +1,5 @@
-// Formatted output to the standard streams and the single way out of the
-// process, so that every byte and every exit passes one place.
+// Formatted output to the standard streams.  Output keeps a record of what
+// could not be delivered and leaves it to the caller what to do about it.
 #ifndef VOLSURVEY_CONSOLE_OUTPUT_H_
 #define VOLSURVEY_CONSOLE_OUTPUT_H_
 
@@ -8,25 +8,30 @@
 
 #define VOLSURVEY_PRINTF(f, a) __attribute__((format(printf, f, a)))
 
-// Writes to standard output; returns the number of bytes written.
+// Writes to standard output; returns the number of bytes of the text, which
+// the pager counts whether or not they could be delivered.
 int out_write(const char* bytes, size_t n);
 int out_puts(const char* text);
 int out_printf(const char* format, ...) VOLSURVEY_PRINTF(1, 2);
 int out_vprintf(const char* format, va_list args);
 
-// Writes to standard error.
+// Writes to standard error, after whatever standard output still holds, so
+// that reports and messages sharing one file or screen keep their order.
 void err_puts(const char* text);
 void err_vprintf(const char* format, va_list args);
 
-// Flushes both streams and ends the process with `code`.
-[[noreturn]] void exit_program(int code);
-
-#ifdef VOLSURVEY_FUZZ
-// The fuzzing harness runs the program many times in one process, so there
-// the exit is thrown to it instead.
-struct ProgramExit {
-  int code;
+// What became of standard output since the start (or the last call).
+struct OutputFate {
+  bool lost_bytes;     // a write or the final flush failed: a full disk, a
+                       // closed pipe, a device error
+  bool out_of_memory;  // a long text could not be formatted
 };
-#endif
+
+// Pushes out everything written so far, standard output first, and returns
+// standard output's fate, starting a fresh record.
+OutputFate out_finish();
+
+// Pushes out whatever standard error still holds.
+void err_finish();
 
 #endif  // VOLSURVEY_CONSOLE_OUTPUT_H_

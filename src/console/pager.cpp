@@ -1,6 +1,7 @@
 #include "console/pager.h"
 
 #include "console/pause.h"
+#include "driver/fatal.h"
 #include "platform/platform.h"
 
 const char kPausePrompt[] = "(Continue,/All/Quit)";

@@ -1,14 +1,46 @@
 #include "driver/fatal.h"
 
+#include <cstdarg>
 #include <cstdlib>
 
-void fatal_error(const char* format, ...) {
+namespace {
+
+void stop_message(const char* format, va_list args) {
   err_puts("\n\a処理停止:");
+  err_vprintf(format, args);
+  err_puts("\n");
+}
+
+void stop_messagef(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void stop_messagef(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  err_vprintf(format, args);
+  stop_message(format, args);
   va_end(args);
-  err_puts("\n");
+}
+
+}  // namespace
+
+void exit_program(int code) {
+  // Whatever else ends the run, output that was lost is told once, here,
+  // after the last byte has had its chance.
+  OutputFate fate = out_finish();
+  if (fate.out_of_memory) stop_messagef("メモリー不足");
+  if (fate.lost_bytes) stop_messagef("標準出力に書き込めません。");
+  if (fate.out_of_memory || fate.lost_bytes) code = 1;
+  err_finish();
+#ifdef VOLSURVEY_FUZZ
+  throw ProgramExit{code};
+#else
+  exit(code);
+#endif
+}
+
+void fatal_error(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  stop_message(format, args);
+  va_end(args);
   exit_program(1);
 }
 

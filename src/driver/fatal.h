@@ -1,10 +1,16 @@
-// The one exit for errors: a framed message on standard error, exit code 1.
+// The ways out of the process: the one exit that every ending passes, and
+// the error exit with its framed message on standard error.
 #ifndef VOLSURVEY_DRIVER_FATAL_H_
 #define VOLSURVEY_DRIVER_FATAL_H_
 
 #include <cstddef>
 
 #include "console/output.h"
+
+// Ends the process with `code`, once standard output has been pushed out.
+// A report that did not reach standard output is no success: the run then
+// ends with exit code 1 and says so.
+[[noreturn]] void exit_program(int code);
 
 // One GNU attribute list rather than [[noreturn]] beside it: cppcheck reads
 // the mixed form as a function that may return.
@@ -13,5 +19,13 @@ void fatal_error(const char* format, ...) __attribute__((noreturn, format(printf
 // A heap block of n bytes; when memory runs out the run ends with
 // "メモリー不足" instead.
 char* allocate(size_t n);
+
+#ifdef VOLSURVEY_FUZZ
+// The fuzzing harness runs the program many times in one process, so there
+// the exit is thrown to it instead.
+struct ProgramExit {
+  int code;
+};
+#endif
 
 #endif  // VOLSURVEY_DRIVER_FATAL_H_

@@ -1,4 +1,8 @@
-#include "console/output.h"
 #include "driver/entry.h"
+#include "driver/fatal.h"
+#include "platform/platform.h"
 
-int main(int argc, char** argv) { exit_program(volsurvey_main(argc, argv)); }
+int main(int argc, char** argv) {
+  plat_start(&argc, &argv);
+  exit_program(volsurvey_main(argc, argv));
+}

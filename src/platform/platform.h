@@ -10,6 +10,14 @@
 #include <cstdint>
 #include <cstdio>
 
+// --- The process -------------------------------------------------------------
+
+// Called first thing, before any other request: a drive without its medium
+// then fails its query at once instead of raising a system dialog that
+// would hold up a script, and the arguments come as Shift-JIS, whatever the
+// system's own code pages.
+void plat_start(int* argc, char*** argv);
+
 // --- Drives and volumes -----------------------------------------------------
 
 // GetDriveTypeA: the drive-type code of a root such as "C:\".
@@ -88,9 +96,10 @@ enum class Stream { kOut, kErr };
 
 // Writes Shift-JIS bytes to standard output or standard error.  A console
 // shows them as text whatever its code page; a file or pipe gets the bytes.
-void plat_write(Stream stream, const char* bytes, size_t n);
+// False when they could not all be delivered (or held for delivery).
+bool plat_write(Stream stream, const char* bytes, size_t n);
 
-// Pushes out whatever the streams still hold; called once before exit.
-void plat_flush();
+// Pushes out whatever the stream still holds; false when it could not.
+bool plat_flush(Stream stream);
 
 #endif  // VOLSURVEY_PLATFORM_PLATFORM_H_

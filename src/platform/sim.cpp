@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -174,12 +175,23 @@ void sim_set_tick(uint32_t tick) {
 
 uint32_t sim_tick() { return console().tick; }
 
-void plat_write(Stream stream, const char* bytes, size_t n) {
-  if (stream == Stream::kErr) fflush(stdout);
-  fwrite(bytes, 1, n, stream == Stream::kOut ? stdout : stderr);
+namespace {
+
+FILE* stream_file(Stream stream) { return stream == Stream::kOut ? stdout : stderr; }
+
+}  // namespace
+
+void plat_start(int*, char***) {
+  // A reader that went away is a failed write to be told, as on Windows,
+  // not a signal that ends the process unheard.
+  signal(SIGPIPE, SIG_IGN);
 }
 
-void plat_flush() {
-  fflush(stdout);
-  fflush(stderr);
+bool plat_write(Stream stream, const char* bytes, size_t n) {
+  return fwrite(bytes, 1, n, stream_file(stream)) == n;
+}
+
+bool plat_flush(Stream stream) {
+  FILE* file = stream_file(stream);
+  return fflush(file) == 0 && !ferror(file);
 }

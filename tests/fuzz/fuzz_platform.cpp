@@ -152,6 +152,8 @@ uint32_t plat_tick_count() { return 0; }
 
 void plat_sleep(uint32_t) {}
 
-void plat_write(Stream, const char*, size_t) {}
+bool plat_write(Stream, const char*, size_t) { return true; }
 
-void plat_flush() {}
+bool plat_flush(Stream) { return true; }
+
+void plat_start(int*, char***) {}

@@ -7,6 +7,9 @@ A case file (UTF-8) holds a few header lines and sections:
     args: a "" \\server\share      words; "..." keeps blanks, "" is empty
     env: NAME=value                   an environment variable (repeatable)
     exit: 0                           the expected exit code
+    stdout: file                      standard output is a file, read back after
+    stdout: full                      standard output is /dev/full instead
+    stdout: closed-after 1            a pipe whose reader takes 1 byte and goes
     --- scenario                      what the scripted machine answers
     include fixed-c                   pulls in scenarios/fixed-c.scn
     drive A: type=2 ...
@@ -73,7 +76,7 @@ def split_args(line):
 
 
 def parse_case(path):
-    case = {"args": [], "env": {}, "exit": None, "sections": {}, "raw": False}
+    case = {"args": [], "env": {}, "exit": None, "sections": {}, "raw": False, "stdout": None}
     section = None
     with open(path, encoding="utf-8", newline="") as f:
         for line in f.read().splitlines(keepends=True):
@@ -90,6 +93,8 @@ def parse_case(path):
                 case["env"][name] = value
             elif line.startswith("exit:"):
                 case["exit"] = int(line[5:])
+            elif line.startswith("stdout:"):
+                case["stdout"] = line[7:].split()
             elif line.strip() == "bytes: raw":
                 case["raw"] = True
             elif line.strip() and not line.startswith("#"):
@@ -199,6 +204,32 @@ def update_case(path, stdout, stderr, code):
         f.write(head + "--- stdout\n" + stdout + "--- stderr\n" + stderr)
 
 
+def run_program(argv, env, stdout):
+    """Runs the program with its standard output captured, or sent where
+    the case's stdout: line says; the result as subprocess.run gives it."""
+    if stdout is None:
+        return subprocess.run(argv, env=env, stdin=subprocess.DEVNULL, capture_output=True,
+                              timeout=20)
+    if stdout in (["file"], ["full"]):
+        with tempfile.TemporaryFile() if stdout == ["file"] else open("/dev/full", "wb") as f:
+            result = subprocess.run(argv, env=env, stdin=subprocess.DEVNULL, stdout=f,
+                                    stderr=subprocess.PIPE, timeout=20)
+            result.stdout = b""
+            if stdout == ["file"]:
+                f.seek(0)
+                result.stdout = f.read()
+        return result
+    if len(stdout) == 2 and stdout[0] == "closed-after":
+        p = subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE)
+        taken = p.stdout.read(int(stdout[1]))
+        p.stdout.close()
+        err = p.stderr.read()
+        p.wait(timeout=20)
+        return subprocess.CompletedProcess(argv, p.returncode, taken, err)
+    raise SystemExit(f"unknown stdout: {' '.join(stdout)}")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
@@ -219,10 +250,9 @@ def main():
         with open(scenario, "w", encoding="utf-8") as f:
             f.write(expand_includes(case["sections"].get("scenario", "")))
         env[b"VOLSURVEY_SIM"] = scenario.encode()
+        argv = [opts.program.encode()] + [to_bytes(a) for a in case["args"]]
         try:
-            result = subprocess.run([opts.program.encode()] + [to_bytes(a) for a in case["args"]],
-                                    env=env, stdin=subprocess.DEVNULL, capture_output=True,
-                                    timeout=20)
+            result = run_program(argv, env, case["stdout"])
         except subprocess.TimeoutExpired:
             raise SystemExit("the program did not finish within 20 seconds")
 
