@@ -1,22 +1,153 @@
 // The real program's platform: kernel32, asked exactly as the reports need.
+// The NT family is asked through the wide interfaces and its answers are
+// turned into Shift-JIS here; the Windows 95 family is asked in Shift-JIS.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 #include "platform/platform.h"
+#include "platform/win32_text.h"
+#include "platform/wide_text.h"
 #include "text/sjis.h"
 
-int plat_drive_type(const char* root) { return static_cast<int>(GetDriveTypeA(root)); }
+namespace {
+
+const UINT kShiftJisPage = 932;
+
+size_t narrow_char_932(const wchar_t* units, size_t n, char* out) {
+  char bytes[8];
+  BOOL used_default = FALSE;
+  // No best fit: a look-alike could turn a harmless character into a quote
+  // or a backslash.
+  int m = WideCharToMultiByte(kShiftJisPage, WC_NO_BEST_FIT_CHARS, units, static_cast<int>(n),
+                              bytes, sizeof bytes, nullptr, &used_default);
+  if (m <= 0 || m > 2 || used_default) return 0;
+  memcpy(out, bytes, static_cast<size_t>(m));
+  return static_cast<size_t>(m);
+}
+
+size_t widen_932(const char* bytes, size_t n, wchar_t* out) {
+  if (n == 0) return 0;
+  int m = MultiByteToWideChar(kShiftJisPage, 0, bytes, static_cast<int>(n), out,
+                              static_cast<int>(n));
+  return m > 0 ? static_cast<size_t>(m) : 0;
+}
+
+// A Shift-JIS text into `out` of `size` bytes, cut after its last whole
+// character that fits.
+void copy_whole_characters(char* out, size_t size, const char* text) {
+  if (size == 0) return;
+  size_t n = 0;
+  for (size_t i = 0; text[i] != '\0';) {
+    size_t k = is_sjis_lead_byte(static_cast<unsigned char>(text[i])) && text[i + 1] ? 2 : 1;
+    if (i + k >= size) break;
+    i += k;
+    n = i;
+  }
+  memcpy(out, text, n);
+  out[n] = '\0';
+}
+
+// The Shift-JIS form of a NUL-terminated UTF-16 text into `out`.
+void narrow_into(char* out, size_t size, const wchar_t* text) {
+  char* narrow = narrow_text(kShiftJis, text, wcslen(text));
+  copy_whole_characters(out, size, narrow ? narrow : "");
+  free(narrow);
+}
+
+// A root or path as the NT family takes it; null when memory runs out.
+wchar_t* wide_path(const char* path) { return widen_path(kShiftJis, path); }
+
+FARPROC kernel_entry(const char* name) {
+  return GetProcAddress(GetModuleHandleA("kernel32.dll"), name);
+}
+
+// The runtime splits the command line by its own rules, in UTF-16 on the
+// NT family; CommandLineToArgvW would bring in shell32.  Looked up rather
+// than imported, so that a runtime without it still starts the program.
+void wide_arguments(int* argc, char*** argv) {
+  struct StartupInfo {
+    int new_mode;  // cppcheck-suppress unusedStructMember ; read by the runtime
+  };
+  typedef int(__cdecl * WideMainArgs)(int*, wchar_t***, wchar_t***, int, StartupInfo*);
+  HMODULE runtime = GetModuleHandleA("msvcrt.dll");
+  FARPROC entry = runtime ? GetProcAddress(runtime, "__wgetmainargs") : nullptr;
+  if (!entry) return;
+  WideMainArgs main_args = reinterpret_cast<WideMainArgs>(reinterpret_cast<void (*)()>(entry));
+  int count = 0;
+  wchar_t** wide_argv = nullptr;
+  wchar_t** wide_env = nullptr;
+  StartupInfo info = {0};
+  if (main_args(&count, &wide_argv, &wide_env, 0, &info) < 0 || !wide_argv || count < 1) return;
+  char** args = static_cast<char**>(calloc(static_cast<size_t>(count) + 1, sizeof(char*)));
+  if (!args) return;
+  for (int i = 0; i < count; ++i) {
+    // Remembered as paths: a share argument's root is asked for later.
+    args[i] = narrow_path(kShiftJis, wide_argv[i], wcslen(wide_argv[i]));
+    if (!args[i]) return;  // keep the runtime's own arguments
+  }
+  *argc = count;
+  *argv = args;
+}
+
+}  // namespace
+
+const Codec kShiftJis = {narrow_char_932, widen_932};
+
+bool nt_family() {
+  static int family = -1;
+  if (family < 0) {
+    uint32_t id = 0, major = 0, minor = 0;
+    family = plat_version(&id, &major, &minor) && id == VER_PLATFORM_WIN32_NT ? 1 : 0;
+  }
+  return family == 1;
+}
+
+unsigned char single_byte_of(wchar_t character) {
+  char out[2];
+  if (character == 0 || narrow_char_932(&character, 1, out) != 1) return 0;
+  return static_cast<unsigned char>(out[0]);
+}
+
+void plat_start(int* argc, char*** argv) {
+  // First of all: a drive without its medium must fail its query, not hold
+  // up the run (and any script around it) with a dialog box.  The mode the
+  // process inherited is kept.
+  UINT inherited = SetErrorMode(SEM_FAILCRITICALERRORS);
+  SetErrorMode(inherited | SEM_FAILCRITICALERRORS);
+  if (nt_family()) wide_arguments(argc, argv);
+}
+
+int plat_drive_type(const char* root) {
+  if (!nt_family()) return static_cast<int>(GetDriveTypeA(root));
+  wchar_t* wide = wide_path(root);
+  int type = wide ? static_cast<int>(GetDriveTypeW(wide)) : DRIVE_NO_ROOT_DIR;
+  free(wide);
+  return type;
+}
 
 bool plat_volume_information(const char* root, char* label, uint32_t* serial,
                              uint32_t* max_component, uint32_t* flags,
                              char* fs_name, uint32_t size) {
   DWORD serial_number = 0, component = 0, fs_flags = 0;
-  if (!GetVolumeInformationA(root, label, size, &serial_number, &component,
-                             &fs_flags, fs_name, size)) {
-    return false;
+  if (!nt_family()) {
+    if (!GetVolumeInformationA(root, label, size, &serial_number, &component, &fs_flags,
+                               fs_name, size)) {
+      return false;
+    }
+  } else {
+    wchar_t* wide = wide_path(root);
+    wchar_t wide_label[MAX_PATH + 1] = {};
+    wchar_t wide_fs[MAX_PATH + 1] = {};
+    BOOL ok = wide && GetVolumeInformationW(wide, wide_label, MAX_PATH + 1, &serial_number,
+                                            &component, &fs_flags, wide_fs, MAX_PATH + 1);
+    free(wide);
+    if (!ok) return false;
+    narrow_into(label, size, wide_label);
+    narrow_into(fs_name, size, wide_fs);
   }
   *serial = serial_number;
   *max_component = component;
@@ -40,7 +171,15 @@ bool plat_disk_free_space(const char* root, uint32_t* sectors_per_cluster,
                           uint32_t* bytes_per_sector, uint32_t* free_clusters,
                           uint32_t* total_clusters) {
   DWORD spc = 0, bps = 0, free_count = 0, total_count = 0;
-  if (!GetDiskFreeSpaceA(root, &spc, &bps, &free_count, &total_count)) return false;
+  BOOL ok;
+  if (!nt_family()) {
+    ok = GetDiskFreeSpaceA(root, &spc, &bps, &free_count, &total_count);
+  } else {
+    wchar_t* wide = wide_path(root);
+    ok = wide && GetDiskFreeSpaceW(wide, &spc, &bps, &free_count, &total_count);
+    free(wide);
+  }
+  if (!ok) return false;
   *sectors_per_cluster = spc;
   *bytes_per_sector = bps;
   *free_clusters = free_count;
@@ -52,13 +191,23 @@ FreeSpaceEx plat_disk_free_space_ex(const char* root, uint64_t* caller_free,
                                     uint64_t* total, uint64_t* total_free) {
   // Windows 95 before OSR2 has no such entry; a static import would keep
   // the program from starting there at all.
-  typedef BOOL(WINAPI * Query)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  FARPROC entry = GetProcAddress(kernel, "GetDiskFreeSpaceExA");
+  typedef BOOL(WINAPI * QueryA)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+  typedef BOOL(WINAPI * QueryW)(LPCWSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+  const bool wide = nt_family();
+  FARPROC entry = kernel_entry(wide ? "GetDiskFreeSpaceExW" : "GetDiskFreeSpaceExA");
   if (!entry) return FreeSpaceEx::kMissing;
-  Query query = reinterpret_cast<Query>(reinterpret_cast<void (*)()>(entry));
   ULARGE_INTEGER caller = {}, bytes = {}, free_bytes = {};
-  if (!query(root, &caller, &bytes, &free_bytes)) return FreeSpaceEx::kFailed;
+  BOOL ok;
+  if (!wide) {
+    QueryA query = reinterpret_cast<QueryA>(reinterpret_cast<void (*)()>(entry));
+    ok = query(root, &caller, &bytes, &free_bytes);
+  } else {
+    QueryW query = reinterpret_cast<QueryW>(reinterpret_cast<void (*)()>(entry));
+    wchar_t* wide_root = wide_path(root);
+    ok = wide_root && query(wide_root, &caller, &bytes, &free_bytes);
+    free(wide_root);
+  }
+  if (!ok) return FreeSpaceEx::kFailed;
   *caller_free = caller.QuadPart;
   *total = bytes.QuadPart;
   *total_free = free_bytes.QuadPart;
@@ -124,157 +273,111 @@ bool plat_ext_free_space(const char* root, uint32_t* sectors_per_cluster,
 }
 
 uint32_t plat_current_directory(char* buffer, uint32_t size) {
-  return GetCurrentDirectoryA(size, buffer);
+  if (!nt_family()) return GetCurrentDirectoryA(size, buffer);
+  DWORD needed = GetCurrentDirectoryW(0, nullptr);
+  wchar_t* wide = needed ? static_cast<wchar_t*>(malloc(needed * sizeof(wchar_t))) : nullptr;
+  DWORD length = wide ? GetCurrentDirectoryW(needed, wide) : 0;
+  // Remembered: the root of a share is asked for under this name.
+  char* path = length && length < needed ? narrow_path(kShiftJis, wide, length) : nullptr;
+  free(wide);
+  if (!path) return 0;
+  uint32_t n = static_cast<uint32_t>(strlen(path));
+  if (n < size) memcpy(buffer, path, n + 1);
+  free(path);
+  return n < size ? n : n + 1;
 }
 
 uint32_t plat_module_file_name(char* buffer, uint32_t size) {
-  return GetModuleFileNameA(nullptr, buffer, size);
+  if (!nt_family()) return GetModuleFileNameA(nullptr, buffer, size);
+  // A path of the NT family may be up to 32767 characters long.
+  wchar_t* wide = nullptr;
+  DWORD length = 0;
+  for (DWORD capacity = MAX_PATH + 1; capacity <= 65536 && !wide; capacity *= 2) {
+    wide = static_cast<wchar_t*>(malloc(capacity * sizeof(wchar_t)));
+    length = wide ? GetModuleFileNameW(nullptr, wide, capacity) : 0;
+    if (length == 0) {
+      free(wide);
+      return 0;
+    }
+    if (length >= capacity) {
+      free(wide);
+      wide = nullptr;
+    }
+  }
+  char* path = wide ? narrow_path(kShiftJis, wide, length) : nullptr;
+  free(wide);
+  if (!path) return 0;
+  uint32_t n = static_cast<uint32_t>(strlen(path));
+  memcpy(buffer, path, n < size ? n + 1 : size);  // cut short, as Windows XP leaves it
+  free(path);
+  return n < size ? n : size;
 }
 
 bool plat_stored_file_name(const char* path, char* name, size_t size) {
-  WIN32_FIND_DATAA data;
-  HANDLE search = FindFirstFileA(path, &data);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  FindClose(search);
   if (size == 0) return false;
-  data.cFileName[sizeof data.cFileName - 1] = '\0';
-  size_t length = strlen(data.cFileName);
-  if (length >= size) return false;
-  memcpy(name, data.cFileName, length + 1);
-  return true;
-}
-
-FILE* plat_open_file(const char* path) { return fopen(path, "rb"); }
-
-char** plat_environment() { return _environ; }
-
-bool plat_console_screen_info(int32_t* buffer_rows, int32_t* window_top,
-                              int32_t* window_bottom) {
-  CONSOLE_SCREEN_BUFFER_INFO info;
-  if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) return false;
-  *buffer_rows = info.dwSize.Y;
-  *window_top = info.srWindow.Top;
-  *window_bottom = info.srWindow.Bottom;
-  return true;
-}
-
-void plat_flush_console_input() { FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE)); }
-
-bool plat_read_console_input(bool* is_key_event, unsigned char* character) {
-  INPUT_RECORD record;
-  DWORD count = 0;
-  if (!ReadConsoleInputA(GetStdHandle(STD_INPUT_HANDLE), &record, 1, &count) || count != 1) {
+  if (!nt_family()) {
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA(path, &data);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    data.cFileName[sizeof data.cFileName - 1] = '\0';
+    if (strlen(data.cFileName) >= size) return false;
+    memcpy(name, data.cFileName, strlen(data.cFileName) + 1);
+    return true;
+  }
+  wchar_t* wide = wide_path(path);
+  WIN32_FIND_DATAW data;
+  HANDLE search = wide ? FindFirstFileW(wide, &data) : INVALID_HANDLE_VALUE;
+  if (search == INVALID_HANDLE_VALUE) {
+    free(wide);
     return false;
   }
-  *is_key_event = record.EventType == KEY_EVENT;
-  *character = *is_key_event ? static_cast<unsigned char>(record.Event.KeyEvent.uChar.AsciiChar) : 0;
-  return true;
-}
-
-uint32_t plat_tick_count() { return GetTickCount(); }
-
-void plat_sleep(uint32_t ms) { Sleep(ms); }
-
-namespace {
-
-// A standard stream, and whether it is a console.  A console is written
-// UTF-16 through WriteConsoleW, so the Shift-JIS text reads right whatever
-// the console's code page; a lead byte whose trail byte has not been
-// written yet waits in `held`.
-struct OutputStream {
-  bool checked = false;
-  bool is_console = false;
-  HANDLE handle = nullptr;
-  FILE* file = nullptr;
-  char held = 0;
-  bool has_held = false;
-};
-
-OutputStream g_streams[2];
-
-OutputStream& output_stream(Stream stream) {
-  OutputStream& s = g_streams[stream == Stream::kOut ? 0 : 1];
-  if (!s.checked) {
-    s.checked = true;
-    s.file = stream == Stream::kOut ? stdout : stderr;
-    s.handle = GetStdHandle(stream == Stream::kOut ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
-    DWORD mode = 0;
-    s.is_console = s.handle != INVALID_HANDLE_VALUE && s.handle != nullptr &&
-                   GetConsoleMode(s.handle, &mode);
+  FindClose(search);
+  data.cFileName[MAX_PATH - 1] = L'\0';
+  // The program's path as the program builds it, the folder of the module
+  // path and this name, is remembered whole: its configuration file is
+  // then found however much of either Shift-JIS lacks.
+  const wchar_t* separator = wcsrchr(wide, L'\\');
+  size_t folder = separator ? static_cast<size_t>(separator - wide) + 1 : 0;
+  size_t stored = wcslen(data.cFileName);
+  wchar_t* whole = static_cast<wchar_t*>(malloc((folder + stored) * sizeof(wchar_t) + 1));
+  if (whole) {
+    wmemcpy(whole, wide, folder);
+    wmemcpy(whole + folder, data.cFileName, stored);
+    free(narrow_path(kShiftJis, whole, folder + stored));
   }
-  return s;
+  free(whole);
+  free(wide);
+  char* narrow = narrow_text(kShiftJis, data.cFileName, stored);
+  bool fits = narrow && strlen(narrow) < size;
+  if (fits) memcpy(name, narrow, strlen(narrow) + 1);
+  free(narrow);
+  return fits;
 }
 
-// The length of the part of `text` made of whole characters.
-size_t whole_characters(const char* text, size_t n) {
+FILE* plat_open_file(const char* path) {
+  if (!nt_family()) return fopen(path, "rb");
+  wchar_t* wide = wide_path(path);
+  FILE* file = wide ? _wfopen(wide, L"rb") : nullptr;
+  free(wide);
+  return file;
+}
+
+char** plat_environment() {
+  if (!nt_family()) return _environ;
+  // Built once: the program never changes its environment.
+  static char** table = nullptr;
+  if (table) return table;
+  wchar_t* block = GetEnvironmentStringsW();
+  if (!block) return nullptr;
+  size_t count = 0;
+  for (const wchar_t* entry = block; *entry; entry += wcslen(entry) + 1) ++count;
+  table = static_cast<char**>(calloc(count + 1, sizeof(char*)));
   size_t i = 0;
-  while (i < n) {
-    if (!is_sjis_lead_byte(static_cast<unsigned char>(text[i]))) {
-      ++i;
-    } else if (i + 1 < n) {
-      i += 2;
-    } else {
-      break;
-    }
+  for (const wchar_t* entry = block; table && *entry; entry += wcslen(entry) + 1) {
+    char* text = narrow_text(kShiftJis, entry, wcslen(entry));
+    if (text) table[i++] = text;
   }
-  return i;
-}
-
-void write_wide(const OutputStream& s, const char* bytes, size_t n) {
-  wchar_t wide[512];
-  int count = MultiByteToWideChar(932, 0, bytes, static_cast<int>(n), wide, 512);
-  DWORD written = 0;
-  if (count > 0) WriteConsoleW(s.handle, wide, static_cast<DWORD>(count), &written, nullptr);
-}
-
-void write_console(OutputStream& s, const char* bytes, size_t n) {
-  char chunk[512];
-  size_t length = 0;
-  if (s.has_held) {
-    chunk[length++] = s.held;
-    s.has_held = false;
-  }
-  for (;;) {
-    while (length < sizeof chunk && n > 0) {
-      chunk[length++] = *bytes++;
-      --n;
-    }
-    size_t whole = whole_characters(chunk, length);
-    if (whole > 0) write_wide(s, chunk, whole);
-    // At most one byte is left: a lead byte whose trail byte comes later.
-    length = length - whole;
-    if (length) chunk[0] = chunk[whole];
-    if (n == 0) break;
-  }
-  if (length) {
-    s.held = chunk[0];
-    s.has_held = true;
-  }
-}
-
-}  // namespace
-
-void plat_write(Stream stream, const char* bytes, size_t n) {
-  OutputStream& s = output_stream(stream);
-  if (s.is_console) {
-    write_console(s, bytes, n);
-    return;
-  }
-  // Reports and messages may share one file or screen: keep them in the
-  // order written.
-  if (stream == Stream::kErr) fflush(stdout);
-  fwrite(bytes, 1, n, s.file);
-}
-
-void plat_flush() {
-  for (OutputStream& s : g_streams) {
-    if (s.is_console && s.has_held) {
-      // A lead byte without its trail byte: show what the code page makes
-      // of it rather than lose it.
-      write_wide(s, &s.held, 1);
-      s.has_held = false;
-    }
-  }
-  fflush(stdout);
-  fflush(stderr);
+  FreeEnvironmentStringsW(block);
+  return table;
 }

@@ -1,0 +1,163 @@
+// The console and the standard streams of the real program.
+//
+// Text is Shift-JIS.  On a console of the NT family it goes out converted to
+// UTF-16 through WriteConsoleW, so that it reads right whatever the
+// console's code page; the Windows 95 family implements no WriteConsoleW, and
+// its console takes the bytes themselves.  A file or a pipe gets the bytes.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "platform/platform.h"
+#include "platform/win32_text.h"
+#include "text/sjis.h"
+
+namespace {
+
+// A standard stream, and whether it is a console.  A lead byte whose trail
+// byte has not been written yet waits in `held`: converted alone it would
+// come out as a wrong character.
+struct OutputStream {
+  bool checked = false;
+  bool is_console = false;
+  HANDLE handle = nullptr;
+  FILE* file = nullptr;
+  char held = 0;
+  bool has_held = false;
+};
+
+OutputStream g_streams[2];
+
+OutputStream& output_stream(Stream stream) {
+  OutputStream& s = g_streams[stream == Stream::kOut ? 0 : 1];
+  if (!s.checked) {
+    s.checked = true;
+    s.file = stream == Stream::kOut ? stdout : stderr;
+    s.handle = GetStdHandle(stream == Stream::kOut ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    s.is_console = s.handle != INVALID_HANDLE_VALUE && s.handle != nullptr &&
+                   GetConsoleMode(s.handle, &mode);
+  }
+  return s;
+}
+
+// The bytes as they are, through the runtime, which ends a line with CR LF
+// as a console of the Windows 95 family needs.  On a console nothing waits
+// in the runtime's buffer, so that these bytes and converted text keep
+// their order.
+bool write_bytes(const OutputStream& s, const char* bytes, size_t n) {
+  bool ok = fwrite(bytes, 1, n, s.file) == n;
+  if (s.is_console) ok = fflush(s.file) == 0 && ok;
+  return ok;
+}
+
+// Whole characters to a console of the NT family; should the console refuse
+// them, the bytes go out instead, so that no text is lost.
+bool write_wide(const OutputStream& s, const char* bytes, size_t n) {
+  wchar_t wide[512];
+  int count = MultiByteToWideChar(932, 0, bytes, static_cast<int>(n), wide, 512);
+  DWORD written = 0;
+  if (count > 0 && WriteConsoleW(s.handle, wide, static_cast<DWORD>(count), &written, nullptr) &&
+      written == static_cast<DWORD>(count)) {
+    return true;
+  }
+  return write_bytes(s, bytes, n);
+}
+
+// The length of the part of `text` made of whole characters.
+size_t whole_characters(const char* text, size_t n) {
+  size_t i = 0;
+  while (i < n) {
+    if (!is_sjis_lead_byte(static_cast<unsigned char>(text[i]))) {
+      ++i;
+    } else if (i + 1 < n) {
+      i += 2;
+    } else {
+      break;
+    }
+  }
+  return i;
+}
+
+bool write_console(OutputStream& s, const char* bytes, size_t n) {
+  char chunk[512];
+  size_t length = 0;
+  bool ok = true;
+  if (s.has_held) {
+    chunk[length++] = s.held;
+    s.has_held = false;
+  }
+  for (;;) {
+    while (length < sizeof chunk && n > 0) {
+      chunk[length++] = *bytes++;
+      --n;
+    }
+    size_t whole = whole_characters(chunk, length);
+    if (whole > 0) ok = write_wide(s, chunk, whole) && ok;
+    // At most one byte is left: a lead byte whose trail byte comes later.
+    length = length - whole;
+    if (length) chunk[0] = chunk[whole];
+    if (n == 0) break;
+  }
+  if (length) {
+    s.held = chunk[0];
+    s.has_held = true;
+  }
+  return ok;
+}
+
+}  // namespace
+
+bool plat_write(Stream stream, const char* bytes, size_t n) {
+  OutputStream& s = output_stream(stream);
+  if (s.is_console && nt_family()) return write_console(s, bytes, n);
+  return write_bytes(s, bytes, n);
+}
+
+bool plat_flush(Stream stream) {
+  OutputStream& s = output_stream(stream);
+  bool ok = true;
+  if (s.has_held) {
+    // A lead byte without its trail byte: show what the code page makes of
+    // it rather than lose it.
+    s.has_held = false;
+    ok = write_wide(s, &s.held, 1);
+  }
+  return fflush(s.file) == 0 && !ferror(s.file) && ok;
+}
+
+bool plat_console_screen_info(int32_t* buffer_rows, int32_t* window_top,
+                              int32_t* window_bottom) {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info)) return false;
+  *buffer_rows = info.dwSize.Y;
+  *window_top = info.srWindow.Top;
+  *window_bottom = info.srWindow.Bottom;
+  return true;
+}
+
+void plat_flush_console_input() { FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE)); }
+
+bool plat_read_console_input(bool* is_key_event, unsigned char* character) {
+  INPUT_RECORD record;
+  DWORD count = 0;
+  HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  // The NT family gives the key's UTF-16 character: ﾀ and ﾁ are the same
+  // keys on a console of any code page.
+  BOOL ok = nt_family() ? ReadConsoleInputW(input, &record, 1, &count)
+                        : ReadConsoleInputA(input, &record, 1, &count);
+  if (!ok || count != 1) return false;
+  *is_key_event = record.EventType == KEY_EVENT;
+  if (!*is_key_event) {
+    *character = 0;
+  } else if (nt_family()) {
+    *character = single_byte_of(record.Event.KeyEvent.uChar.UnicodeChar);
+  } else {
+    *character = static_cast<unsigned char>(record.Event.KeyEvent.uChar.AsciiChar);
+  }
+  return true;
+}
+
+uint32_t plat_tick_count() { return GetTickCount(); }
+
+void plat_sleep(uint32_t ms) { Sleep(ms); }

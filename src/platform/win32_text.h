@@ -1,0 +1,21 @@
+// What the Windows layer's parts share: which family of Windows this is,
+// and Shift-JIS (code page 932) against the UTF-16 of the NT family.
+#ifndef VOLSURVEY_PLATFORM_WIN32_TEXT_H_
+#define VOLSURVEY_PLATFORM_WIN32_TEXT_H_
+
+#include <windows.h>
+
+#include "platform/wide_text.h"
+
+// True on the NT family, which is asked through the wide interfaces; the
+// Windows 95 family implements few of them and is asked in Shift-JIS.
+bool nt_family();
+
+// Code page 932 by name, never the system's ANSI or OEM code page: the
+// program's text is Shift-JIS whatever those are.
+extern const Codec kShiftJis;
+
+// The single Shift-JIS byte of a UTF-16 character, or 0 when it has none.
+unsigned char single_byte_of(wchar_t character);
+
+#endif  // VOLSURVEY_PLATFORM_WIN32_TEXT_H_
