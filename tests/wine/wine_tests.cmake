@@ -31,3 +31,5 @@ volsurvey_wine_test(fat_boot_sector test_fat_volumes.py --peer ${VOLSURVEY_PEER_
 volsurvey_wine_test(fat_mounted test_fat_volumes.py --peer ${VOLSURVEY_PEER_EXE} --mounted)
 volsurvey_wine_test(unreadable test_unreadable.py --peer ${VOLSURVEY_PEER_EXE})
 volsurvey_wine_test(program_path test_program_path.py --peer ${VOLSURVEY_PEER_EXE})
+volsurvey_wine_test(output_failures test_output_failures.py)
+volsurvey_wine_test(code_pages test_code_pages.py --peer ${VOLSURVEY_PEER_EXE})

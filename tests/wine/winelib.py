@@ -28,6 +28,10 @@ SERVER_LINGER = 30
 
 DRIVE_TYPES = ("hd", "floppy", "cdrom", "network", "ramdisk")
 
+# An English Windows (ANSI code page 1252, console 437) and a Japanese one
+# (932 for both): what the program prints must not depend on which.
+LOCALES = ("C.UTF-8", "ja_JP.UTF-8")
+
 # Debian's `wine` starts every program through its 32-bit loader, which
 # hands 64-bit ones on; the 64-bit loader runs 64-bit programs and Wine's
 # own tools without any 32-bit code.
@@ -91,6 +95,14 @@ class Wine:
                      stderr=subprocess.DEVNULL, env=self.env)
         subprocess.run(["wineserver", f"-p{SERVER_LINGER}"], timeout=60, **quiet)
         subprocess.run([WINE64, "wineboot"], timeout=300, **quiet)
+
+    def run_env(self, locale=None, env=None):
+        """The environment of a program run: Wine takes the code pages of
+        the Windows it poses as from LC_ALL."""
+        result = dict(self.env, **(env or {}))
+        if locale:
+            result["LC_ALL"] = locale
+        return result
 
     def stop(self):
         """Ends this prefix's server and every program of it."""
@@ -188,13 +200,15 @@ class Wine:
             os.rmdir(folder)
             folder = os.path.dirname(folder)
 
-    def run(self, exe, args, timeout=60, cwd=None, bits=None):
+    def run(self, exe, args, timeout=60, cwd=None, bits=None, locale=None, env=None):
         """Runs exe with args; returns (stdout, stderr, exit code) as text,
         CR LF line ends turned into LF and Wine's own notes left out.  bits
-        names the program's bitness where exe is a Windows path."""
-        result = subprocess.run([loader(exe, bits), exe] + args, env=self.env,
-                                capture_output=True, stdin=subprocess.DEVNULL,
-                                timeout=timeout, cwd=cwd)
+        names the program's bitness where exe is a Windows path; locale (a
+        Linux locale, e.g. ja_JP.UTF-8) sets the system's code pages; env
+        adds variables."""
+        result = subprocess.run([loader(exe, bits), exe] + args,
+                                env=self.run_env(locale, env), capture_output=True,
+                                stdin=subprocess.DEVNULL, timeout=timeout, cwd=cwd)
         out = result.stdout.decode("cp932")
         err = result.stderr.decode("cp932", errors="replace")
         if "\n" in out.replace("\r\n", ""):
@@ -430,13 +444,13 @@ class Builds:
     def bits(self):
         return sorted(self.exes)
 
-    def run(self, wine, what, args, expected, why_different=None, cwd=None):
+    def run(self, wine, what, args, expected, why_different=None, cwd=None, **options):
         """expected: bits -> (stdout, stderr, exit code).  Where the two
         expectations differ, why_different names the reason, and the two
         outputs must differ in exactly the lines the expectations do."""
         outputs = {}
         for bits, exe in sorted(self.exes.items()):
-            outputs[bits] = wine.run(exe, args, cwd=cwd, bits=bits)
+            outputs[bits] = wine.run(exe, args, cwd=cwd, bits=bits, **options)
             self.check.equal(f"{what} [{bits}-bit]", outputs[bits], tuple(expected[bits]))
         if len(outputs) < 2:
             return outputs
