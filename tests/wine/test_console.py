@@ -9,7 +9,7 @@ import sys
 import tempfile
 import time
 
-from winelib import loader, skip, start
+from winelib import LOCALES, loader, skip, start
 
 PROMPT = "(Continue,/All/Quit)"
 
@@ -17,15 +17,16 @@ PROMPT = "(Continue,/All/Quit)"
 class Pane:
     count = 0
 
-    def __init__(self, wine, exe, args):
+    def __init__(self, wine, exe, args, locale=None, log=None):
         # A server of its own per pane: a server being killed cannot take a
         # new session.
         Pane.count += 1
         self.socket = f"volsurvey-{os.getpid()}-{Pane.count}"
         self.status = tempfile.mktemp(prefix="volsurvey-exit-")
-        env = " ".join(f"{k}={shlex.quote(v)}" for k, v in wine.env.items()
-                       if k.startswith("WINE") or k == "LANG")
-        command = (f"env {env} {loader(exe)} {shlex.quote(exe)} {' '.join(args)}; "
+        env = " ".join(f"{k}={shlex.quote(v)}" for k, v in wine.run_env(locale).items()
+                       if k.startswith("WINE") or k in ("LANG", "LC_ALL"))
+        errors = f" 2> {shlex.quote(log)}" if log else ""
+        command = (f"env {env} {loader(exe)} {shlex.quote(exe)} {' '.join(args)}{errors}; "
                    f"echo $? > {self.status}; sleep 600")
         self.tmux("new-session", "-d", "-x", "80", "-y", "25", command)
 
@@ -106,6 +107,23 @@ def main():
                     "ボリューム・シリアル番号")
     finally:
         pane.close()
+
+    # The Q and A keys in kana mode on a JIS keyboard, ﾀ and ﾁ, on a console
+    # of an English and of a Japanese Windows.
+    for locale in LOCALES:
+        for key, code, what in (("ﾀ", 1, "quits"), ("ﾁ", 0, "stops the pausing")):
+            pane = Pane(wine, opts.exe, ["c", "c", "c"], locale=locale)
+            try:
+                rows = pane.wait_for(lambda r: prompt_row(r) is not None, "the first prompt")
+                if rows:
+                    check.equal(f"Japanese reads right [{locale}]", rows[0],
+                                "              ドライブ名:C:")
+                pane.tmux("send-keys", key)
+                check.equal(f"{key} {what} [{locale}]", pane.exit_code(), code)
+                check.equal(f"{key}: no prompt left [{locale}]",
+                            sum(PROMPT in r for r in pane.rows()), 0)
+            finally:
+                pane.close()
     return check.exit_code()
 
 
