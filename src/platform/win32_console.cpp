@@ -41,14 +41,30 @@ OutputStream& output_stream(Stream stream) {
   return s;
 }
 
-// The bytes as they are, through the runtime, which ends a line with CR LF
-// as a console of the Windows 95 family needs.  On a console nothing waits
-// in the runtime's buffer, so that these bytes and converted text keep
-// their order.
+bool put_console(HANDLE console, const char* bytes, size_t n) {
+  DWORD written = 0;
+  return WriteFile(console, bytes, static_cast<DWORD>(n), &written, nullptr) &&
+         written == static_cast<DWORD>(n);
+}
+
+// The bytes as they are.  A file or pipe gets them through the runtime,
+// which ends a line with CR LF.  A console gets them straight, with the
+// same line ends: the runtime would convert what it sends a console by its
+// own locale, which is no Shift-JIS.
 bool write_bytes(const OutputStream& s, const char* bytes, size_t n) {
-  bool ok = fwrite(bytes, 1, n, s.file) == n;
-  if (s.is_console) ok = fflush(s.file) == 0 && ok;
-  return ok;
+  if (!s.is_console) return fwrite(bytes, 1, n, s.file) == n;
+  char chunk[1024];
+  size_t length = 0;
+  bool ok = true;
+  for (size_t i = 0; i < n; ++i) {
+    if (bytes[i] == '\n') chunk[length++] = '\r';
+    chunk[length++] = bytes[i];
+    if (length >= sizeof chunk - 1) {
+      ok = put_console(s.handle, chunk, length) && ok;
+      length = 0;
+    }
+  }
+  return (length == 0 || put_console(s.handle, chunk, length)) && ok;
 }
 
 // Whole characters to a console of the NT family; should the console refuse

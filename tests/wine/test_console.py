@@ -17,13 +17,13 @@ PROMPT = "(Continue,/All/Quit)"
 class Pane:
     count = 0
 
-    def __init__(self, wine, exe, args, locale=None, log=None):
+    def __init__(self, wine, exe, args, locale=None, log=None, env=None):
         # A server of its own per pane: a server being killed cannot take a
         # new session.
         Pane.count += 1
         self.socket = f"volsurvey-{os.getpid()}-{Pane.count}"
         self.status = tempfile.mktemp(prefix="volsurvey-exit-")
-        env = " ".join(f"{k}={shlex.quote(v)}" for k, v in wine.run_env(locale).items()
+        env = " ".join(f"{k}={shlex.quote(v)}" for k, v in wine.run_env(locale, env).items()
                        if k.startswith("WINE") or k in ("LANG", "LC_ALL"))
         errors = f" 2> {shlex.quote(log)}" if log else ""
         command = (f"env {env} {loader(exe)} {shlex.quote(exe)} {' '.join(args)}{errors}; "

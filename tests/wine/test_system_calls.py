@@ -1,0 +1,123 @@
+#!/usr/bin/env python3
+"""What the real Windows build asks of the system, read from Wine's relay
+trace of the calls whose return address lies in the program's own image.
+
+- Windows 98 mode, on a real console (tmux): the report arrives as text,
+  and the program calls no wide function of kernel32 but the two
+  conversions: the Windows 95 family implements almost none of them.
+- NT mode: the drive is asked through the wide interfaces.
+- Both modes: SetErrorMode with SEM_FAILCRITICALERRORS comes before the
+  first drive query, so that a drive without its medium raises no dialog.
+"""
+
+import os
+import re
+import struct
+import subprocess
+import sys
+import tempfile
+
+from test_console import Pane
+from winelib import WINE64, loader, skip, start
+
+CONVERSIONS = {"MultiByteToWideChar", "WideCharToMultiByte"}
+DRIVE_QUERY = re.compile(r"^(GetDriveType|GetVolumeInformation|GetDiskFreeSpace)")
+CALL = re.compile(r"^([0-9a-f]+):Call ([\w.]+)\.(\w+)\((.*)\) ret=([0-9a-fA-F]+)$")
+
+
+def image_range(exe):
+    """(first, end) addresses of the program's image as its header asks."""
+    with open(exe, "rb") as f:
+        data = f.read(4096)
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    optional = pe + 24
+    if struct.unpack_from("<H", data, optional)[0] == 0x20B:  # PE32+
+        base = struct.unpack_from("<Q", data, optional + 24)[0]
+    else:
+        base = struct.unpack_from("<I", data, optional + 28)[0]
+    return base, base + struct.unpack_from("<I", data, optional + 56)[0]
+
+
+def own_calls(trace, exe):
+    """[(dll, function, arguments)] the program made itself, in order: calls
+    returning into its image, on the thread that started its runtime."""
+    first, end = image_range(exe)
+    thread, calls = None, []
+    with open(trace, errors="replace") as f:
+        for line in f:
+            m = CALL.match(line.rstrip("\n"))
+            if not m or not first <= int(m.group(5), 16) < end:
+                continue
+            if thread is None and m.group(3) in ("__getmainargs", "__wgetmainargs"):
+                thread = m.group(1)
+            if m.group(1) == thread:
+                calls.append((m.group(2).upper(), m.group(3), m.group(4)))
+    return calls
+
+
+def error_mode_first(calls):
+    """True when a SetErrorMode call with bit 0x1 comes before every drive
+    query, and there is a drive query."""
+    queries = [i for i, c in enumerate(calls) if c[0] == "KERNEL32" and DRIVE_QUERY.match(c[1])]
+    modes = [i for i, c in enumerate(calls)
+             if c[1] == "SetErrorMode" and int(c[2].split(",")[0] or "0", 16) & 1]
+    return bool(queries) and bool(modes) and modes[0] < queries[0]
+
+
+def wide_kernel_calls(calls):
+    return sorted({c[1] for c in calls if c[0] == "KERNEL32" and c[1].endswith("W")} -
+                  CONVERSIONS)
+
+
+def main():
+    if subprocess.run(["which", "tmux"], capture_output=True).returncode != 0:
+        skip("tmux is not installed")
+    opts, wine, check = start()
+    wine.command([WINE64, "reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayFromInclude",
+                  "/d", "volsurvey.exe", "/f"])
+    relay = dict(wine.env, WINEDEBUG="+relay")
+    try:
+        with tempfile.TemporaryDirectory(dir=os.path.dirname(wine.prefix)) as folder:
+            trace = os.path.join(folder, "trace")
+
+            # A Japanese Windows 98 on its console.
+            wine.configure(version="win98")
+            pane = Pane(wine, opts.exe, ["c"], locale="ja_JP.UTF-8", log=trace,
+                        env={"WINEDEBUG": "+relay"})
+            try:
+                check.equal("Windows 98: exit code", pane.exit_code(timeout=120), 0)
+                rows = pane.rows()
+                check.equal("Windows 98: the report arrives as text", rows[:2],
+                            ["              ドライブ名:C:", "            ドライブ種別:FIXED"])
+            finally:
+                pane.close()
+            calls = own_calls(trace, opts.exe)
+            check.equal("Windows 98: no wide function of kernel32 but the conversions",
+                        wide_kernel_calls(calls), [])
+            check.equal("Windows 98: the console gets bytes, not WriteConsoleW",
+                        any(c[1] in ("fwrite", "WriteFile") for c in calls), True)
+            check.equal("Windows 98: error mode set before the first drive query",
+                        error_mode_first(calls), True)
+
+            # An English NT, its output redirected.
+            wine.configure(version=None)
+            with open(trace, "wb") as log:
+                result = subprocess.run([loader(opts.exe), opts.exe, "c"], env=relay,
+                                        stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                        stderr=log, timeout=120)
+            check.equal("NT: exit code", result.returncode, 0)
+            calls = own_calls(trace, opts.exe)
+            asked = [c[1] for c in calls if c[0] == "KERNEL32" and DRIVE_QUERY.match(c[1])]
+            check.equal("NT: the drive is asked through the wide interfaces", asked,
+                        ["GetDriveTypeW", "GetVolumeInformationW", "GetDiskFreeSpaceW"])
+            check.equal("NT: error mode set before the first drive query",
+                        error_mode_first(calls), True)
+    finally:
+        wine.command([WINE64, "reg", "delete", r"HKCU\Software\Wine\Debug", "/v",
+                      "RelayFromInclude", "/f"], check=False)
+        wine.configure(version=None)
+    return check.exit_code()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
