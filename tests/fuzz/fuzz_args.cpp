@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "console/output.h"
 #include "driver/entry.h"
+#include "driver/fatal.h"
 #include "fuzz_platform.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "config/passes.h"
-#include "console/output.h"
+#include "driver/fatal.h"
 #include "driver/settings.h"
 #include "fuzz_platform.h"
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "console/output.h"
 #include "driver/args.h"
+#include "driver/fatal.h"
 #include "driver/options.h"
 #include "driver/settings.h"
 #include "fuzz_platform.h"
