@@ -10,6 +10,8 @@ A case file (UTF-8) holds a few header lines and sections:
     stdout: file                      standard output is a file, read back after
     stdout: full                      standard output is /dev/full instead
     stdout: closed-after 1            a pipe whose reader takes 1 byte and goes
+    stderr: full                      standard error is /dev/full (the case's
+                                      stderr section stays empty)
     --- scenario                      what the scripted machine answers
     include fixed-c                   pulls in scenarios/fixed-c.scn
     drive A: type=2 ...
@@ -76,7 +78,8 @@ def split_args(line):
 
 
 def parse_case(path):
-    case = {"args": [], "env": {}, "exit": None, "sections": {}, "raw": False, "stdout": None}
+    case = {"args": [], "env": {}, "exit": None, "sections": {}, "raw": False, "stdout": None,
+            "stderr_full": False}
     section = None
     with open(path, encoding="utf-8", newline="") as f:
         for line in f.read().splitlines(keepends=True):
@@ -93,6 +96,8 @@ def parse_case(path):
                 case["env"][name] = value
             elif line.startswith("exit:"):
                 case["exit"] = int(line[5:])
+            elif line.strip() == "stderr: full":
+                case["stderr_full"] = True
             elif line.startswith("stdout:"):
                 case["stdout"] = line[7:].split()
             elif line.strip() == "bytes: raw":
@@ -204,9 +209,17 @@ def update_case(path, stdout, stderr, code):
         f.write(head + "--- stdout\n" + stdout + "--- stderr\n" + stderr)
 
 
-def run_program(argv, env, stdout):
+def run_program(argv, env, stdout, stderr_full):
     """Runs the program with its standard output captured, or sent where
     the case's stdout: line says; the result as subprocess.run gives it."""
+    if stderr_full:
+        if stdout is not None:
+            raise SystemExit("stderr: full goes with a captured standard output only")
+        with open("/dev/full", "wb") as full:
+            result = subprocess.run(argv, env=env, stdin=subprocess.DEVNULL,
+                                    stdout=subprocess.PIPE, stderr=full, timeout=20)
+        result.stderr = b""
+        return result
     if stdout is None:
         return subprocess.run(argv, env=env, stdin=subprocess.DEVNULL, capture_output=True,
                               timeout=20)
@@ -252,7 +265,7 @@ def main():
         env[b"VOLSURVEY_SIM"] = scenario.encode()
         argv = [opts.program.encode()] + [to_bytes(a) for a in case["args"]]
         try:
-            result = run_program(argv, env, case["stdout"])
+            result = run_program(argv, env, case["stdout"], case["stderr_full"])
         except subprocess.TimeoutExpired:
             raise SystemExit("the program did not finish within 20 seconds")
 
