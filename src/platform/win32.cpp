@@ -40,13 +40,8 @@ size_t widen_932(const char* bytes, size_t n, wchar_t* out) {
 // character that fits.
 void copy_whole_characters(char* out, size_t size, const char* text) {
   if (size == 0) return;
-  size_t n = 0;
-  for (size_t i = 0; text[i] != '\0';) {
-    size_t k = is_sjis_lead_byte(static_cast<unsigned char>(text[i])) && text[i + 1] ? 2 : 1;
-    if (i + k >= size) break;
-    i += k;
-    n = i;
-  }
+  size_t length = strlen(text);
+  size_t n = whole_characters(text, length < size ? length : size - 1);
   memcpy(out, text, n);
   out[n] = '\0';
 }

@@ -80,21 +80,6 @@ bool write_wide(const OutputStream& s, const char* bytes, size_t n) {
   return write_bytes(s, bytes, n);
 }
 
-// The length of the part of `text` made of whole characters.
-size_t whole_characters(const char* text, size_t n) {
-  size_t i = 0;
-  while (i < n) {
-    if (!is_sjis_lead_byte(static_cast<unsigned char>(text[i]))) {
-      ++i;
-    } else if (i + 1 < n) {
-      i += 2;
-    } else {
-      break;
-    }
-  }
-  return i;
-}
-
 bool write_console(OutputStream& s, const char* bytes, size_t n) {
   char chunk[512];
   size_t length = 0;

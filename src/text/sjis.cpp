@@ -17,6 +17,20 @@ bool is_white_space(unsigned c) {
   return c == 0x20 || (c >= 0x09 && c <= 0x0D);
 }
 
+size_t whole_characters(const char* text, size_t n) {
+  size_t i = 0;
+  while (i < n) {
+    if (!is_sjis_lead_byte(static_cast<unsigned char>(text[i]))) {
+      ++i;
+    } else if (i + 1 < n) {
+      i += 2;
+    } else {
+      break;
+    }
+  }
+  return i;
+}
+
 unsigned char to_upper_ascii(unsigned c) {
   c &= 0xFF;
   return static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);

@@ -2,6 +2,8 @@
 #ifndef VOLSURVEY_TEXT_SJIS_H_
 #define VOLSURVEY_TEXT_SJIS_H_
 
+#include <cstddef>
+
 // True for 0x81-0x9F and 0xE0-0xFC: the byte opens a double-byte character.
 bool is_sjis_lead_byte(unsigned c);
 
@@ -10,6 +12,11 @@ bool is_sjis_trail_byte(unsigned c);
 
 // The program's one notion of white space: TAB, LF, VT, FF, CR and space.
 bool is_white_space(unsigned c);
+
+// The length of the longest start of the first n bytes of `text` that is
+// made of whole characters: a lead byte whose trail byte lies beyond them
+// is left out.
+size_t whole_characters(const char* text, size_t n);
 
 // Upper-cases ASCII a-z only; every other byte, Shift-JIS included, stays.
 unsigned char to_upper_ascii(unsigned c);

@@ -52,3 +52,19 @@ TEST(SjisBytes, EqualIgnoreCaseNeedsBothTextsToEnd) {
   };
   for (const auto& c : cases) EXPECT_EQ(equal_ignore_case(c.a, c.b), c.equal) << c.a;
 }
+
+TEST(SjisBytes, WholeCharactersLeaveOutAHalfCharacter) {
+  const struct {
+    const char* text;
+    size_t n;
+    size_t expected;
+  } cases[] = {
+      {"abc", 3, 3},
+      {"a\x83\x5C", 3, 3},  // ソ, whose second byte is a backslash
+      {"a\x83\x5C", 2, 1},  // its lead byte alone
+      {"\x83\x83\x83", 3, 2},  // a lead byte as second byte belongs to the first
+      {"\xC0\xC1", 2, 2},  // half-width katakana are single bytes
+      {"", 0, 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(whole_characters(c.text, c.n), c.expected) << c.text;
+}
