@@ -22,7 +22,7 @@ import zipfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 sys.path.insert(0, os.path.join(ROOT, "tests", "wine"))
-from winelib import WINE64, Wine  # noqa: E402
+from winelib import Wine, loader  # noqa: E402
 
 MANUAL_HEADING = "■ 使用方法（volsurvey /? の表示）"
 VERSION_HEADING = "■ バージョン"
@@ -112,23 +112,33 @@ def project_version():
         return re.search(r"project\(volsurvey VERSION ([0-9.]+)", f.read()).group(1)
 
 
-def program_help(exe, config):
-    """The help of the program installed as C:\\Tools\\volsurvey.exe beside
-    `config`: its exact bytes."""
-    # A packaging of another checkout may share this one's Wine prefix.
-    prefix = os.environ.get("VOLSURVEY_WINEPREFIX") or os.path.join(ROOT, "build", "wineprefix")
-    wine = Wine(prefix)
+def run_installed(wine, files, args):
+    """Runs the program installed as C:\\Tools\\volsurvey.exe, that folder
+    holding `files` (name: bytes) and nothing else; the finished process,
+    its output as bytes."""
     tools = os.path.join(wine.prefix, "drive_c", "Tools")
     shutil.rmtree(tools, ignore_errors=True)
     os.makedirs(tools)
     try:
-        shutil.copy(exe, os.path.join(tools, "volsurvey.exe"))
-        with open(os.path.join(tools, "volsurvey.cfg"), "wb") as f:
-            f.write(config)
-        result = subprocess.run([WINE64, "C:\\Tools\\volsurvey.exe", "/?"], env=wine.run_env(),
-                                stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
+        for name, data in files.items():
+            with open(os.path.join(tools, name), "wb") as f:
+                f.write(data)
+        return subprocess.run([loader(os.path.join(tools, "volsurvey.exe")),
+                               "C:\\Tools\\volsurvey.exe"] + args, env=wine.run_env(),
+                              stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
     finally:
         shutil.rmtree(tools, ignore_errors=True)
+
+
+def program_help(exe, config):
+    """The help of the program installed with `config` beside it: its exact
+    bytes."""
+    # A packaging of another checkout may share this one's Wine prefix.
+    prefix = os.environ.get("VOLSURVEY_WINEPREFIX") or os.path.join(ROOT, "build", "wineprefix")
+    with open(exe, "rb") as f:
+        program = f.read()
+    result = run_installed(Wine(prefix), {"volsurvey.exe": program, "volsurvey.cfg": config},
+                           ["/?"])
     if result.returncode != 1 or not result.stdout:
         raise SystemExit(f"the help did not come out: exit code {result.returncode}")
     return result.stdout

@@ -10,7 +10,6 @@ give the same bytes.
 import argparse
 import hashlib
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -20,8 +19,8 @@ import zipfile
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tests", "wine"))
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
-from release import MANUAL_HEADING, VERSION_HEADING, project_version  # noqa: E402
-from winelib import WINE64, Checks, Wine, emulated_32bit, loader, windows_path  # noqa: E402
+from release import MANUAL_HEADING, VERSION_HEADING, project_version, run_installed  # noqa: E402,E501
+from winelib import WINE64, Checks, Wine, emulated_32bit, windows_path  # noqa: E402
 
 EPOCH = "1113868800"  # 19 April 2005, the date of the end-to-end cases
 MEMBERS = ["volsurvey.exe", "volsurvey.cfg", "readme.txt", "LICENSE.txt"]
@@ -71,19 +70,10 @@ def manifest_facts(text):
     return tags, levels, ids
 
 
-def run_installed(wine, folder, args):
-    """The unpacked program run as C:\\Tools\\volsurvey.exe: raw stdout and
-    the exit code."""
-    tools = os.path.join(wine.prefix, "drive_c", "Tools")
-    shutil.rmtree(tools, ignore_errors=True)
-    shutil.copytree(folder, tools)
-    try:
-        result = subprocess.run([loader(os.path.join(tools, "volsurvey.exe")),
-                                 "C:\\Tools\\volsurvey.exe"] + args, env=wine.run_env(),
-                                stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
-    finally:
-        shutil.rmtree(tools, ignore_errors=True)
-    return result.stdout, result.returncode
+def drive_report(wine, files):
+    """The volume report of C: by the program installed with `files`."""
+    result = run_installed(wine, files, ["/s", "c"])
+    return result.stdout, result.stderr, result.returncode
 
 
 def check_zip(check, wine, path, bits):
@@ -100,10 +90,9 @@ def check_zip(check, wine, path, bits):
                 [line for line in sample if not line.startswith("#")], [])
 
     with tempfile.TemporaryDirectory(dir=os.path.join(ROOT, "build")) as folder:
-        for name, data in files.items():
-            with open(os.path.join(folder, name), "wb") as f:
-                f.write(data)
         exe = os.path.join(folder, "volsurvey.exe")
+        with open(exe, "wb") as f:
+            f.write(files["volsurvey.exe"])
         check.equal(f"{bits}: program under 100 KiB", os.path.getsize(exe) < 100 * 1024, True)
         facts = probe(wine, exe)
         version = project_version()
@@ -119,25 +108,23 @@ def check_zip(check, wine, path, bits):
         check.equal(f"{bits}: manifest asks to run as the invoker", levels, ["asInvoker"])
         check.equal(f"{bits}: manifest names Vista to 10/11", ids, SUPPORTED_OS)
 
-        if bits == "win32" and emulated_32bit():
-            check.skip(f"{bits}: the unpacked program run", "32-bit code is emulated here")
-            return
-        with_sample = run_installed(wine, folder, ["/s", "c"])
-        os.remove(os.path.join(folder, "volsurvey.cfg"))
-        without = run_installed(wine, folder, ["/s", "c"])
-        check.equal(f"{bits}: the sample changes no report", with_sample, without)
-        with open(os.path.join(folder, "volsurvey.cfg"), "wb") as f:
-            f.write(files["volsurvey.cfg"])
-        manual, code = run_installed(wine, folder, ["/?"])
-        text = manual.decode("cp932").replace("\r\n", "\n")
-        check.contains(f"{bits}: the help lists the sample as empty", text,
-                       "・設定ファイル=C:\\Tools\\volsurvey.cfg\n・現在設定=\n・スイッチ文字=")
-        readme = files["readme.txt"]
-        head = (MANUAL_HEADING + "\r\n\r\n").encode("cp932")
-        start = readme.find(head) + len(head)
-        end = readme.find(("\r\n" + VERSION_HEADING).encode("cp932"))
-        check.equal(f"{bits}: the readme's manual is the help", (readme[start:end], code),
-                    (manual, 1))
+    if bits == "win32" and emulated_32bit():
+        check.skip(f"{bits}: the unpacked program run", "32-bit code is emulated here")
+        return
+    without_sample = {k: v for k, v in files.items() if k != "volsurvey.cfg"}
+    check.equal(f"{bits}: the sample changes no report", drive_report(wine, files),
+                drive_report(wine, without_sample))
+    result = run_installed(wine, files, ["/?"])
+    manual, code = result.stdout, result.returncode
+    text = manual.decode("cp932").replace("\r\n", "\n")
+    check.contains(f"{bits}: the help lists the sample as empty", text,
+                   "・設定ファイル=C:\\Tools\\volsurvey.cfg\n・現在設定=\n・スイッチ文字=")
+    readme = files["readme.txt"]
+    head = (MANUAL_HEADING + "\r\n\r\n").encode("cp932")
+    start = readme.find(head) + len(head)
+    end = readme.find(("\r\n" + VERSION_HEADING).encode("cp932"))
+    check.equal(f"{bits}: the readme's manual is the help", (readme[start:end], code),
+                (manual, 1))
 
 
 def main():

@@ -12,7 +12,7 @@ import subprocess
 import sys
 import tempfile
 
-from winelib import emulated_32bit, loader, pe_bits, start
+from winelib import emulated_32bit, loader, pe_bits, program_errors, start
 
 LOST = "\n\a処理停止:標準出力に書き込めません。\n"
 DRIVES = ["c"] * 300  # a report far longer than a pipe holds
@@ -28,11 +28,7 @@ def run(wine, exe, args, stdout, take=None, timeout=180):
         taken = p.stdout.read(take)
         p.stdout.close()
     err = p.stderr.read()
-    code = p.wait(timeout=timeout)
-    err = err.decode("cp932", errors="replace").replace("\r\n", "\n")
-    err = "".join(line for line in err.splitlines(keepends=True)
-                  if not line.startswith(("wine:", "fixme:", "err:", "warn:")))
-    return taken, err, code
+    return taken, program_errors(err), p.wait(timeout=timeout)
 
 
 def main():

@@ -210,12 +210,17 @@ class Wine:
                                 env=self.run_env(locale, env), capture_output=True,
                                 stdin=subprocess.DEVNULL, timeout=timeout, cwd=cwd)
         out = result.stdout.decode("cp932")
-        err = result.stderr.decode("cp932", errors="replace")
         if "\n" in out.replace("\r\n", ""):
             raise AssertionError(f"a bare LF in redirected output: {out!r}")
-        err = "".join(line for line in err.replace("\r\n", "\n").splitlines(keepends=True)
-                      if not line.startswith(("wine:", "fixme:", "err:", "warn:")))
-        return out.replace("\r\n", "\n"), err, result.returncode
+        return out.replace("\r\n", "\n"), program_errors(result.stderr), result.returncode
+
+
+def program_errors(stderr):
+    """A program's standard error as text, CR LF turned into LF, with the
+    notes Wine itself writes there left out."""
+    err = stderr.decode("cp932", errors="replace").replace("\r\n", "\n")
+    return "".join(line for line in err.splitlines(keepends=True)
+                   if not line.startswith(("wine:", "fixme:", "err:", "warn:")))
 
 
 @contextlib.contextmanager
