@@ -18,8 +18,8 @@ struct SizeFigures {
   uint32_t sector_size = 0;
   uint32_t sectors_per_cluster = 0;
   uint64_t cluster_size = 0;
-  uint32_t total_clusters = 0;
-  uint32_t free_clusters = 0;
+  uint64_t total_clusters = 0;
+  uint64_t free_clusters = 0;
   uint64_t total_bytes = 0;
   uint64_t free_bytes = 0;
   uint64_t caller_free_bytes = 0;
@@ -32,18 +32,36 @@ struct SizeFigures {
 }
 
 void classic_query(const char* root, SizeFigures* f) {
+  uint32_t free_clusters = 0, total_clusters = 0;
   if (!plat_disk_free_space(root, &f->sectors_per_cluster, &f->sector_size,
-                            &f->free_clusters, &f->total_clusters)) {
+                            &free_clusters, &total_clusters)) {
     disk_unreadable(root);
   }
+  f->free_clusters = free_clusters;
+  f->total_clusters = total_clusters;
   f->cluster_size = static_cast<uint32_t>(f->sector_size * f->sectors_per_cluster);
 }
 
+// The classic query counts clusters in 32 bits.  On a volume of 2^32
+// clusters or more (a NAS share of 4 TiB in 1 KiB units already has them)
+// Windows answers 0xFFFFFFFF for both counts and Wine their low 32 bits, so
+// there the 64-bit query's byte counts give the true ones.  Its free figure
+// is the caller's, as the classic free count is.
+void widen_cluster_counts(const char* root, SizeFigures* f) {
+  uint64_t caller_free = 0, total = 0, total_free = 0;
+  if (plat_disk_free_space_ex(root, &caller_free, &total, &total_free) != FreeSpaceEx::kOk) {
+    return;
+  }
+  if (total / f->cluster_size <= UINT32_MAX) return;
+  f->total_clusters = total / f->cluster_size;
+  f->free_clusters = caller_free / f->cluster_size;
+}
+
 // The cluster counts of the extended query are its byte counts divided by
-// the cluster size, each quotient kept to 32 bits.
+// the cluster size.
 void derive_cluster_counts(SizeFigures* f) {
-  f->free_clusters = static_cast<uint32_t>(f->free_bytes / f->cluster_size);
-  f->total_clusters = static_cast<uint32_t>(f->total_bytes / f->cluster_size);
+  f->free_clusters = f->free_bytes / f->cluster_size;
+  f->total_clusters = f->total_bytes / f->cluster_size;
   f->sectors_per_cluster = static_cast<uint32_t>(f->cluster_size / f->sector_size);
 }
 
@@ -101,8 +119,9 @@ void print_size(const char* label, uint32_t size) {
   }
 }
 
-void print_clusters(uint32_t clusters) {
-  report_printf("=%uクラスタ\n", static_cast<unsigned>(clusters));
+void print_clusters(uint64_t clusters) {
+  char exact[21];
+  report_printf("=%sクラスタ\n", format_decimal(clusters, exact));
 }
 
 // Without wide mode every line is indented so that its colon lines up with
@@ -127,7 +146,7 @@ void print_figures(const SizeFigures& f) {
 
   if (!wide && !f.classic_query && f.caller_free_bytes != f.free_bytes) {
     print_capacity("スレッド空ディスク容量", f.caller_free_bytes);
-    print_clusters(static_cast<uint32_t>(f.caller_free_bytes / f.cluster_size));
+    print_clusters(f.caller_free_bytes / f.cluster_size);
   }
 
   if (!wide) {
@@ -141,8 +160,10 @@ void print_figures(const SizeFigures& f) {
   report_printf("=%uセクタ\n", static_cast<unsigned>(f.sectors_per_cluster));
 
   if (!wide) {
-    report_printf("格納可能最大ファイル数:%u個\n", static_cast<unsigned>(f.total_clusters));
-    report_printf("格納可能残りファイル数:%u個\n", static_cast<unsigned>(f.free_clusters));
+    // Each file takes at least one cluster.
+    char exact[21];
+    report_printf("格納可能最大ファイル数:%s個\n", format_decimal(f.total_clusters, exact));
+    report_printf("格納可能残りファイル数:%s個\n", format_decimal(f.free_clusters, exact));
   }
 }
 
@@ -156,7 +177,7 @@ int os_version() {
 }
 
 uint32_t estimate_cluster_size(uint64_t total_bytes) {
-  uint32_t mib = static_cast<uint32_t>(total_bytes / 1024 / 1024);
+  uint64_t mib = total_bytes / 1024 / 1024;
   if (mib <= 8191) return 4096;
   if (mib <= 16383) return 8192;
   if (mib <= 32767) return 16384;
@@ -165,9 +186,10 @@ uint32_t estimate_cluster_size(uint64_t total_bytes) {
 
 void report_size(const char* root) {
   SizeFigures f;
-  // The NT family answers the classic query with true figures for every
+  // The NT family answers the classic query with true sizes for every
   // volume; elsewhere it is capped at 2 GB and kept for the 16-bit kinds.
-  f.classic_query = volume_facts.fs_bits < 32 || os_version() > 0;
+  const bool nt_family = os_version() > 0;
+  f.classic_query = volume_facts.fs_bits < 32 || nt_family;
   if (f.classic_query) {
     classic_query(root, &f);
   } else {
@@ -176,6 +198,7 @@ void report_size(const char* root) {
   // A platform that answers with a zero size would make the figures
   // divisions by zero; such a disk cannot be reported truthfully.
   if (f.sector_size == 0 || f.cluster_size == 0) disk_unreadable(root);
+  if (nt_family) widen_cluster_counts(root, &f);
   if (!f.classic_query) derive_cluster_counts(&f);
   print_figures(f);
 }

@@ -17,6 +17,7 @@ TEST(SizeReport, ClusterSizeEstimateThresholds) {
       {32767 * kMiB, 16384},
       {32768 * kMiB, 32768},
       {1ull << 50, 32768},
+      {1ull << 52, 32768},  // 4 PiB: 2^32 MiB, a count that needs 33 bits
   };
   for (const auto& c : cases)
     EXPECT_EQ(estimate_cluster_size(c.total_bytes), c.cluster_size) << c.total_bytes;

@@ -70,7 +70,9 @@ def wine_answers(folder, win98, bits):
     # No quotas: the caller's free space is the volume's.
     extended = (free * cluster, total * cluster, free * cluster)
     if not win98:
-        return Answers(True, units, extended, None)
+        # Wine keeps the low 32 bits of a count that needs more.
+        cut = (sectors_per_cluster, sector_size, free & 0xFFFFFFFF, total & 0xFFFFFFFF)
+        return Answers(True, cut, extended, None)
     classic = win9x_disk_units(units)
     return Answers(False, classic, extended, classic[:2] if bits == 32 else None)
 
@@ -110,7 +112,7 @@ def fs_bits(volume):
 
 
 def estimate_cluster_size(total_bytes):
-    mib = (total_bytes // 1024 // 1024) & 0xFFFFFFFF
+    mib = total_bytes // 1024 // 1024
     for limit, size in ((8191, 4096), (16383, 8192), (32767, 16384)):
         if mib <= limit:
             return size
@@ -128,6 +130,11 @@ def size_lines(name, volume, answers):
             raise Unreadable(f"ディスク({root})を参照できません。")
         sectors_per_cluster, sector_size, free_clusters, total_clusters = answers.classic
         cluster = (sectors_per_cluster * sector_size) & 0xFFFFFFFF
+        # The NT family's counts are 32-bit; where the volume has more
+        # clusters the 64-bit query's bytes give them.
+        if answers.nt_family and answers.extended and answers.extended[1] // cluster >> 32:
+            total_clusters = answers.extended[1] // cluster
+            free_clusters = answers.extended[0] // cluster
         total_bytes, free_bytes = total_clusters * cluster, free_clusters * cluster
     else:
         if answers.extended is None:
@@ -143,8 +150,8 @@ def size_lines(name, volume, answers):
                 raise Unreadable(f"ディスク({root})を参照できません。")
             sector_size = answers.classic[1]
             cluster, estimated = estimate_cluster_size(total_bytes), True
-        free_clusters = (free_bytes // cluster) & 0xFFFFFFFF
-        total_clusters = (total_bytes // cluster) & 0xFFFFFFFF
+        free_clusters = free_bytes // cluster
+        total_clusters = total_bytes // cluster
         sectors_per_cluster = (cluster // sector_size) & 0xFFFFFFFF
     lines = [
         f"        全ディスク容量:{capacity_text(total_bytes)}バイト={total_clusters}クラスタ",
@@ -152,7 +159,7 @@ def size_lines(name, volume, answers):
     ]
     if not classic and caller_free != free_bytes:
         lines.append(f"スレッド空ディスク容量:{capacity_text(caller_free)}バイト="
-                     f"{(caller_free // cluster) & 0xFFFFFFFF}クラスタ")
+                     f"{caller_free // cluster}クラスタ")
     label = "クラスタ・サイズ(推定値)" if estimated else "クラスタ・サイズ"
     lines += [
         f"        セクタ・サイズ:{size_text(sector_size)}バイト",

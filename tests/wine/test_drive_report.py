@@ -11,6 +11,7 @@ import os
 import re
 import sys
 
+from report_model import Volume, size_lines, wine_answers
 from winelib import capacity_text, pe_bits, start, statvfs_bytes, tmpfs
 
 CLUSTER = 4096  # Wine reports 8 sectors of 512 bytes for a 4 KiB-block tmpfs
@@ -87,6 +88,25 @@ def main():
         else:
             check.contains("98: cluster size from the device request", lines[4],
                            "      クラスタ・サイズ:")
+        wine.map_drive("m", None)
+
+    # 70 TiB in 4 KiB clusters: 18,790,481,920 of them, more than 32 bits
+    # hold.  Wine's classic query keeps their low 32 bits (Windows answers
+    # 0xFFFFFFFF), and the counts must still come out whole.
+    with tmpfs("70T", opts.mounts) as folder:
+        wine.map_drive("m", folder)
+        volume = Volume(3, "", 0, "NTFS")
+        for mode in ("NT", "98"):
+            wine.set_version("win98" if mode == "98" else None)
+            out, err, code = wine.run(opts.exe, ["/v", "m"])
+            lines = out.splitlines()
+            answers = wine_answers(folder, mode == "98", pe_bits(opts.exe))
+            check.equal(f"70 TiB, {mode}: exit code and message", (code, err), (0, ""))
+            check.equal(f"70 TiB, {mode}: size report", lines[1:],
+                        size_lines("M:", volume, answers))
+            check.contains(f"70 TiB, {mode}: the whole capacity", lines[1],
+                           "全ディスク容量:71680.0G(76965813944320)バイト=")
+        wine.set_version(None)
         wine.map_drive("m", None)
 
     wine.map_drive("q", None)

@@ -349,10 +349,11 @@ def size_text(count):
 # --- What kernel32 answers under Wine, worked out from the mount -------------
 
 def wine_disk_units(folder):
-    """GetDiskFreeSpace of the NT family under Wine for the file system that
-    holds folder: (sectors per cluster, bytes per sector, free clusters,
-    total clusters).  Wine counts in clusters of 8 sectors of 512 bytes,
-    except on a file system of 2048-byte blocks, which it takes for a CD."""
+    """The allocation units Wine sees on the file system that holds folder:
+    (sectors per cluster, bytes per sector, free clusters, total clusters),
+    the counts in full; GetDiskFreeSpace of the NT family gives their low 32
+    bits.  Wine counts in clusters of 8 sectors of 512 bytes, except on a
+    file system of 2048-byte blocks, which it takes for a CD."""
     s = os.statvfs(folder)
     bytes_per_sector, sectors_per_cluster = (2048, 1) if s.f_bsize == 2048 else (512, 8)
     cluster = bytes_per_sector * sectors_per_cluster
