@@ -20,7 +20,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 sys.path.insert(0, os.path.join(ROOT, "tests", "wine"))
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
 from release import MANUAL_HEADING, VERSION_HEADING, project_version, run_installed  # noqa: E402,E501
-from winelib import WINE64, Checks, Wine, emulated_32bit, windows_path  # noqa: E402
+from winelib import WINE64, Checks, Wine, windows_path  # noqa: E402
 
 EPOCH = "1113868800"  # 19 April 2005, the date of the end-to-end cases
 MEMBERS = ["volsurvey.exe", "volsurvey.cfg", "readme.txt", "LICENSE.txt"]
@@ -108,9 +108,6 @@ def check_zip(check, wine, path, bits):
         check.equal(f"{bits}: manifest asks to run as the invoker", levels, ["asInvoker"])
         check.equal(f"{bits}: manifest names Vista to 10/11", ids, SUPPORTED_OS)
 
-    if bits == "win32" and emulated_32bit():
-        check.skip(f"{bits}: the unpacked program run", "32-bit code is emulated here")
-        return
     without_sample = {k: v for k, v in files.items() if k != "volsurvey.cfg"}
     check.equal(f"{bits}: the sample changes no report", drive_report(wine, files),
                 drive_report(wine, without_sample))

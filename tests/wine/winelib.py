@@ -38,25 +38,6 @@ LOCALES = ("C.UTF-8", "ja_JP.UTF-8")
 WINE32 = "/usr/lib/wine/wine" if os.path.exists("/usr/lib/wine/wine") else "wine"
 WINE64 = "/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wine"
 
-# scripts/install-deps registers qemu-user for i386 programs where the kernel
-# runs no 32-bit code.  A 32-bit Windows program then takes most of a minute
-# to start, so only the checks that need the 32-bit build itself run it.
-QEMU_I386 = "/proc/sys/fs/binfmt_misc/qemu-i386"
-
-
-def emulated_32bit():
-    """True when 32-bit programs run here only through qemu-user."""
-    try:
-        with open(QEMU_I386) as f:
-            return f.readline().strip() == "enabled"
-    except OSError:
-        return False
-
-
-EMULATED_REASON = ("this machine's kernel runs no 32-bit code, so 32-bit programs run through "
-                   "qemu-user at most of a minute a start; the 64-bit build runs the same "
-                   "checks natively")
-
 
 def skip(reason):
     print(f"SKIP: {reason}")
@@ -439,9 +420,7 @@ class Builds:
         self.check = check
         # Absolute: some cases run from a folder of a test drive.
         self.exes = {pe_bits(exe): os.path.abspath(exe)}
-        if peer and os.path.exists(peer) and pe_bits(peer) == 32 and emulated_32bit():
-            check.skip("32-bit and 64-bit builds compared", EMULATED_REASON)
-        elif peer and os.path.exists(peer):
+        if peer and os.path.exists(peer):
             self.exes[pe_bits(peer)] = os.path.abspath(peer)
         else:
             check.skip("32-bit and 64-bit builds compared",
@@ -491,11 +470,9 @@ def drive_suite(opts, wine, check, letters, shares=()):
             mounts.close()
 
 
-def start(add_arguments=None, emulated_ok=False):
+def start(add_arguments=None):
     """The command line every Wine check takes (plus its own, added by
-    add_arguments), the prefix and a fresh set of checks: (opts, wine, check).
-    A suite of the 32-bit build is skipped where 32-bit code is emulated,
-    unless it is one of the few kept short enough for that (emulated_ok)."""
+    add_arguments), the prefix and a fresh set of checks: (opts, wine, check)."""
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
     parser.add_argument("--peer", help="the build of the other bitness")
@@ -504,8 +481,6 @@ def start(add_arguments=None, emulated_ok=False):
     if add_arguments:
         add_arguments(parser)
     opts = parser.parse_args()
-    if pe_bits(opts.exe) == 32 and emulated_32bit() and not emulated_ok:
-        skip(EMULATED_REASON)
     return opts, Wine(opts.prefix), Checks()
 
 
