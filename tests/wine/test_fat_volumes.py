@@ -9,10 +9,10 @@ classic query (capped at 2 GB, 65535 clusters) and a "FAT32" volume the 64-bit
 query with the VWIN32 request.
 
 The capacity figures come from the drive's folder.  With --mounted the folder
-is the FAT volume itself, mounted from the same loop device; without it, a
-tmpfs (over 2 GB for the two hard disks, so that the two queries of the 95
-family tell apart), which is how this machine can run it when its kernel has
-no FAT driver.
+is the FAT volume itself, mounted from the same loop device by the kernel's
+FAT driver or, where the kernel has none, through FUSE (fusefat); without it,
+a tmpfs (over 2 GB for the two hard disks, so that the two queries of the 95
+family tell apart).
 """
 
 import os
@@ -21,7 +21,7 @@ import sys
 from dataclasses import dataclass
 
 from report_model import Volume, WINE_DRIVE_TYPE, full_report, wine_answers
-from winelib import drive_suite, fat_boot_sector, skip, start
+from winelib import drive_suite, fat_boot_sector, fat_data_bytes, skip, start, statvfs_bytes
 
 
 @dataclass
@@ -36,11 +36,13 @@ class FatDrive:
     folder_size: str  # the tmpfs behind the letter when the volume is not mounted
 
 
+# Clusters of 1 KiB at least: fusefat counts a volume's size in whole KiB a
+# cluster, so clusters of 512 bytes would make every volume 0 bytes there.
 DRIVES = [
-    FatDrive("A", "floppy", 12, "1440k", [], "DOSDISK", 0x1A2B3C4D, "2m"),
+    FatDrive("A", "floppy", 12, "1440k", ["-s", "2"], "DOSDISK", 0x1A2B3C4D, "2m"),
     FatDrive("H", "hd", 16, "32m", [], "DATA16", 0x00AB00CD, "3g"),
-    # One sector per cluster: the least size mkfs.fat accepts for FAT32.
-    FatDrive("I", "hd", 32, "64m", ["-s", "1"], "DATA32", 0xDEADBEEF, "3g"),
+    # Room for the 65,525 clusters that FAT32 needs at least.
+    FatDrive("I", "hd", 32, "66m", ["-s", "2"], "DATA32", 0xDEADBEEF, "3g"),
 ]
 
 VWIN32_DIFFERENCE = "no VWIN32 request from a 64-bit program, so the cluster size is estimated"
@@ -73,7 +75,9 @@ def main():
                          drive.serial))
             device = mounts.loop_device(image)
             if opts.mounted:
-                folder = mounts.mount(["-t", "vfat", device], f"a FAT{drive.fat_bits} volume")
+                folder = mounts.fat_volume(device, f"a FAT{drive.fat_bits} volume")
+                check.equal(f"FAT{drive.fat_bits}: the drive's folder is the volume",
+                            statvfs_bytes(folder)[0], fat_data_bytes(image))
             else:
                 folder = mounts.tmpfs(drive.folder_size)
             wine.map_drive(drive.letter, folder)

@@ -275,6 +275,31 @@ class Mounts:
         self._undo.append(lambda: unmount(folder))
         return folder
 
+    def fat_volume(self, device, what):
+        """The FAT volume on device, mounted: through the kernel's own driver,
+        or, where the kernel has none, through FUSE (fusefat, read-only)."""
+        try:
+            return self.mount(["-t", "vfat", device], what)
+        except Refused as kernel:
+            try:
+                return self.mount_with(["fusefat", "-o", "ro", device], what + " through FUSE")
+            except Refused as fuse:
+                raise Refused(f"{kernel}; {fuse}") from None
+
+    def mount_with(self, command, what):
+        """A mount made by a command that takes the mount folder last (a
+        FUSE file system)."""
+        folder = self._folder()
+        try:
+            result = subprocess.run(command + [folder], capture_output=True, timeout=60)
+        except OSError as e:
+            result = subprocess.CompletedProcess(command, 1, b"", str(e).encode())
+        if result.returncode != 0:
+            os.rmdir(folder)
+            raise Refused(f"cannot mount {what} here: {one_line(result.stderr)}")
+        self._undo.append(lambda: unmount(folder))
+        return folder
+
     def loop_device(self, image):
         """The image attached to a free loop device; Refused when not allowed."""
         result = subprocess.run(["losetup", "--find", "--show", image], capture_output=True)
@@ -388,6 +413,21 @@ def fat_boot_sector(image):
     else:
         raise ValueError(f"{image}: no FAT boot sector")
     return name, label.decode("ascii").rstrip(" "), serial
+
+
+def fat_data_bytes(image):
+    """The size of a FAT image's data area in whole clusters: the capacity a
+    driver that mounts the volume gives it."""
+    with open(image, "rb") as f:
+        sector = f.read(512)
+    bytes_per_sector, per_cluster, reserved, fats, root_entries, total16 = \
+        struct.unpack_from("<HBHBHH", sector, 11)
+    fat16_sectors = struct.unpack_from("<H", sector, 22)[0]
+    total32, fat32_sectors = struct.unpack_from("<II", sector, 32)
+    root_sectors = (root_entries * 32 + bytes_per_sector - 1) // bytes_per_sector
+    data_sectors = ((total16 or total32) - reserved - fats * (fat16_sectors or fat32_sectors) -
+                    root_sectors)
+    return data_sectors // per_cluster * per_cluster * bytes_per_sector
 
 
 def pe_bits(exe):
