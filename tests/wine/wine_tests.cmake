@@ -1,8 +1,9 @@
 # Checks of the real Windows build under Wine; included by the win32 and
-# win64 builds.  They share one prefix under build/ and take turns on it.
+# win64 builds.  Each build has a prefix of its own, so that the checks of
+# the two can run side by side; one build's checks take turns on it.
 enable_testing()
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
-set(VOLSURVEY_WINE_PREFIX ${CMAKE_SOURCE_DIR}/build/wineprefix)
+set(VOLSURVEY_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 
 # The build of the other bitness: the checks that run both compare them.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
