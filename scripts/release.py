@@ -76,10 +76,13 @@ volsurvey は、ディスクの状態を表示するコマンドです。ドラ�
 すべてのドライブを表示できたときは終了コード 0、エラーのときは 1 で終了します。
 
 ■ 動作環境
-Windows 95/98/Me と Windows NT/2000/XP 以降（Windows 10/11 を含む）。
-volsurvey-{version}-win32.zip の 32ビット版はすべての Windows で、
+volsurvey-{version}-win32.zip の 32ビット版は Windows 95/98/Me と
+Windows NT 4.0/2000/XP 以降（Windows 10/11 を含む）で、
 volsurvey-{version}-win64.zip の 64ビット版は 64ビット版 Windows で動作します。
-ほかに必要なファイルはありません。
+必要なのは C ランタイムの MSVCRT.DLL だけで、Windows 98/Me と Windows NT 4.0
+以降には Windows に含まれています。Windows 95 には含まれていないため、これを
+組み込むアプリケーション（Visual C++ 4.2～6.0 で作られたものなど）がインストール
+されていなければ、MSVCRT.DLL を C:\\WINDOWS\\SYSTEM にコピーしてください。
 
 ■ インストール
 1. zip ファイルを任意のフォルダー（例: C:\\Tools）に展開します。
