@@ -44,9 +44,9 @@ void classic_query(const char* root, SizeFigures* f) {
 
 // The classic query counts clusters in 32 bits.  On a volume of 2^32
 // clusters or more (a NAS share of 4 TiB in 1 KiB units already has them)
-// Windows answers 0xFFFFFFFF for both counts and Wine their low 32 bits, so
-// there the 64-bit query's byte counts give the true ones.  Its free figure
-// is the caller's, as the classic free count is.
+// Windows answers 0xFFFFFFFF for a count that does not fit and Wine its low
+// 32 bits, so there the 64-bit query's byte counts give the true ones.  Its
+// free figure is the caller's, as the classic free count is.
 void widen_cluster_counts(const char* root, SizeFigures* f) {
   uint64_t caller_free = 0, total = 0, total_free = 0;
   if (plat_disk_free_space_ex(root, &caller_free, &total, &total_free) != FreeSpaceEx::kOk) {
