@@ -267,13 +267,7 @@ class Mounts:
         return self.mount(["-t", "tmpfs", "-o", f"size={size}", "tmpfs"], "a tmpfs")
 
     def mount(self, source_args, what):
-        folder = self._folder()
-        result = subprocess.run(["mount"] + source_args + [folder], capture_output=True)
-        if result.returncode != 0:
-            os.rmdir(folder)
-            raise Refused(f"cannot mount {what} here: {one_line(result.stderr)}")
-        self._undo.append(lambda: unmount(folder))
-        return folder
+        return self.mount_with(["mount"] + source_args, what)
 
     def fat_volume(self, device, what):
         """The FAT volume on device, mounted: through the kernel's own driver,
@@ -287,8 +281,8 @@ class Mounts:
                 raise Refused(f"{kernel}; {fuse}") from None
 
     def mount_with(self, command, what):
-        """A mount made by a command that takes the mount folder last (a
-        FUSE file system)."""
+        """A fresh folder with something mounted on it by command, which
+        takes the folder last (mount itself, or a FUSE file system)."""
         folder = self._folder()
         try:
             result = subprocess.run(command + [folder], capture_output=True, timeout=60)
