@@ -132,7 +132,7 @@ def size_lines(name, volume, answers):
         cluster = (sectors_per_cluster * sector_size) & 0xFFFFFFFF
         # The NT family's counts are 32-bit; where the volume has more
         # clusters the 64-bit query's bytes give them.
-        if answers.nt_family and answers.extended and answers.extended[1] // cluster >> 32:
+        if answers.nt_family and answers.extended and answers.extended[1] // cluster > 0xFFFFFFFF:
             total_clusters = answers.extended[1] // cluster
             free_clusters = answers.extended[0] // cluster
         total_bytes, free_bytes = total_clusters * cluster, free_clusters * cluster
