@@ -101,7 +101,12 @@ bool plat_ext_free_space(const char* root, uint32_t* sectors_per_cluster,
 
 uint32_t plat_current_directory(char* buffer, uint32_t size) {
   const SimScenario& s = sim_scenario();
-  if (!s.cwd_ok) return 0;
+  if (!s.cwd_ok) {
+    // Windows promises nothing about the buffer after a failure; a path
+    // that looks right there shows up any caller that reads it all the same.
+    copy_text(buffer, size, "D:\\");
+    return 0;
+  }
   if (s.cwd.size() >= size) return static_cast<uint32_t>(s.cwd.size() + 1);
   memcpy(buffer, s.cwd.c_str(), s.cwd.size() + 1);
   return static_cast<uint32_t>(s.cwd.size());

@@ -14,10 +14,12 @@ ScaledBytes scale_bytes(uint64_t count) {
     unit_size = kK;
     unit = 'K';
   } else {
-    return ScaledBytes{static_cast<uint32_t>(count), 0, 0};
+    return ScaledBytes{count, 0, 0};
   }
-  // The remainder is below 2^30, so ten times it stays well inside 64 bits.
-  return ScaledBytes{static_cast<uint32_t>(count / unit_size),
+  // The whole number is kept in full: a cloud file system that offers
+  // "unlimited" space reports 8 or 16 EiB, 2^33 G and more.  The remainder
+  // is below 2^30, so ten times it stays well inside 64 bits.
+  return ScaledBytes{count / unit_size,
                      static_cast<uint32_t>(count % unit_size * 10 / unit_size),
                      unit};
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 struct ScaledBytes {
-  uint32_t whole;  // units, truncated (the count itself when unit is 0)
+  uint64_t whole;  // units, truncated (the count itself when unit is 0)
   uint32_t tenth;  // first decimal digit, truncated
   char unit;       // 'G', 'M', 'K', or 0 below 1024
 };

@@ -5,7 +5,8 @@
 TEST(ScaleBytes, UnitsAreCutNeverRounded) {
   struct {
     uint64_t count;
-    uint32_t whole, tenth;
+    uint64_t whole;
+    uint32_t tenth;
     char unit;
   } const cases[] = {
       {0, 0, 0, 0},
@@ -20,7 +21,8 @@ TEST(ScaleBytes, UnitsAreCutNeverRounded) {
       {1099511627776ull, 1024, 0, 'G'},  // no unit above G
       {0x100000000ull, 4, 0, 'G'},
       {0x1000003FFull, 4, 0, 'G'},  // upper bits set: G whatever the lower
-      {0xFFFFFFFFFFFFFFFFull, 0xFFFFFFFF, 9, 'G'},
+      {0xFFFFFFFFFFFFFFFFull, 17179869183ull, 9, 'G'},  // 16 EiB: the whole is not cut
+      {0x4000000000000000ull, 4294967296ull, 0, 'G'},   // 4 EiB: 2^32 G, not 0
   };
   for (const auto& c : cases) {
     ScaledBytes s = scale_bytes(c.count);

@@ -98,12 +98,12 @@ void extended_query(const char* root, SizeFigures* f) {
 // Capacity form: 1.9G(2147188736), or the count alone below 1024 bytes.
 void print_capacity(const char* label, uint64_t count) {
   ScaledBytes s = scale_bytes(count);
-  char exact[21];
+  char exact[21], whole[21];
   format_decimal(count, exact);
   if (s.unit == 0) {
     out_printf("%s:%sバイト", label, exact);
   } else {
-    out_printf("%s:%u.%u%c(%s)バイト", label, static_cast<unsigned>(s.whole),
+    out_printf("%s:%s.%u%c(%s)バイト", label, format_decimal(s.whole, whole),
                static_cast<unsigned>(s.tenth), s.unit, exact);
   }
 }

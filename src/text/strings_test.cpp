@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -29,6 +30,19 @@ TEST(SjisStrings, FindChar) {
   for (const auto& c : cases) {
     std::string text = c.text;
     EXPECT_EQ(offset(text.c_str(), sjis_find_char(&text[0], c.byte)), c.at) << c.text;
+  }
+}
+
+// A lead byte just before the terminator: the search must stop there.  The
+// text sits in a heap block that ends exactly at its terminator, so that
+// the sanitizer sees a look one byte further.
+TEST(SjisStrings, FindCharStopsAtALeadByteBeforeTheEnd) {
+  const char kText[] = "a\x81";
+  for (unsigned char byte : {static_cast<unsigned char>('x'), static_cast<unsigned char>('\0')}) {
+    char* text = static_cast<char*>(malloc(sizeof kText));
+    memcpy(text, kText, sizeof kText);
+    EXPECT_EQ(sjis_find_char(text, byte), nullptr) << static_cast<int>(byte);
+    free(text);
   }
 }
 
