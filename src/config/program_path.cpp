@@ -29,8 +29,11 @@ char* module_file_name() {
 
 char* after_last_separator(char* path) {
   char* after = path;
+  // The path is in the code page the system gave it in: on a Western
+  // Windows 95 "é" is a single byte that Shift-JIS would take for a lead
+  // byte, swallowing the backslash after it.
   for (char* p = path; *p;) {
-    if (is_sjis_lead_byte(static_cast<unsigned char>(*p)) && p[1] != '\0') {
+    if (plat_path_lead_byte(static_cast<unsigned char>(*p)) && p[1] != '\0') {
       p += 2;
     } else {
       if (*p == '\\') after = p + 1;

@@ -21,7 +21,8 @@ char* set_extension(char* path, const char* ext);
 char* config_file_path(const char* program_path);
 
 // The byte just after the last path separator of `path`, skipping second
-// bytes of double-byte characters; `path` itself when there is none.
+// bytes of double-byte characters of the code page the platform gives its
+// paths in; `path` itself when there is none.
 char* after_last_separator(char* path);
 
 #endif  // VOLSURVEY_CONFIG_PROGRAM_PATH_H_

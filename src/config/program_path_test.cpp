@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/sim_control.h"
+
 TEST(ProgramPath, ConfigurationFileBesideTheProgram) {
   struct {
     const char* program;
@@ -47,21 +49,28 @@ TEST(ProgramPath, FindExtension) {
   }
 }
 
-TEST(ProgramPath, LastSeparatorSkipsSecondBytes) {
+TEST(ProgramPath, LastSeparatorSkipsSecondBytesOfThePathsCodePage) {
   struct {
+    bool shift_jis;
     const char* path;
     const char* name;
   } const cases[] = {
-      {"C:\\TOOLS\\volsurvey.exe", "volsurvey.exe"},
-      {"volsurvey.exe", "volsurvey.exe"},
-      {"C:\\TOOLS\\", ""},
+      {true, "C:\\TOOLS\\volsurvey.exe", "volsurvey.exe"},
+      {true, "volsurvey.exe", "volsurvey.exe"},
+      {true, "C:\\TOOLS\\", ""},
       // ソ is 0x83 0x5C: its second byte is no separator.
-      {"C:\\TOOLS\\\x83\x5C" "ft.exe", "\x83\x5C" "ft.exe"},
-      {"C:\\\x83\x5C\\x.exe", "x.exe"},
-      {"C:\\a\x83", "a\x83"},  // a lead byte at the very end
+      {true, "C:\\TOOLS\\\x83\x5C" "ft.exe", "\x83\x5C" "ft.exe"},
+      {true, "C:\\\x83\x5C\\x.exe", "x.exe"},
+      {true, "C:\\a\x83", "a\x83"},  // a lead byte at the very end
+      // "é" of code page 1252 is 0xE9, a lead byte only to Shift-JIS.
+      {false, "C:\\Caf\xE9\\volsurvey.exe", "volsurvey.exe"},
+      {true, "C:\\Caf\xE9\\volsurvey.exe", "Caf\xE9\\volsurvey.exe"},
+      {false, "C:\\TOOLS\\\x83\x5C" "ft.exe", "ft.exe"},
   };
   for (const auto& c : cases) {
+    sim_set_paths_in_shift_jis(c.shift_jis);
     std::string path = c.path;
     EXPECT_STREQ(after_last_separator(&path[0]), c.name) << c.path;
   }
+  sim_set_paths_in_shift_jis(true);
 }

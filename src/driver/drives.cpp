@@ -53,7 +53,14 @@ void report_one_argument(const char* argument) {
   char* root = make_drive_root(argument);
   ScopedFree root_holder(root);
   if (!root) fatal_error("ドライブ(%s)を参照できません。", argument);
+  plat_root_source(argument);
   report_drive(root);
+}
+
+char* root_of_directory(const char* directory) {
+  if (is_ascii_letter(directory[0]) && directory[1] == ':') return make_drive_root(directory);
+  if (directory[0] == '\\' && directory[1] == '\\') return make_share_root(directory);
+  return nullptr;
 }
 
 }  // namespace
@@ -68,19 +75,6 @@ char* make_drive_root(const char* argument) {
   root[1] = ':';
   root[2] = '\\';
   root[3] = '\0';
-  return root;
-}
-
-char* current_drive_root() {
-  char* directory = current_directory();
-  if (!directory) return nullptr;
-  char* root = nullptr;
-  if (is_ascii_letter(directory[0]) && directory[1] == ':') {
-    root = make_drive_root(directory);
-  } else if (directory[0] == '\\' && directory[1] == '\\') {
-    root = make_share_root(directory);
-  }
-  free(directory);
   return root;
 }
 
@@ -114,8 +108,13 @@ void report_drive_arguments(int argc, char** argv) {
 }
 
 void report_current_drive() {
-  char* root = current_drive_root();
+  char* directory = current_directory();
+  ScopedFree directory_holder(directory);
+  char* root = directory ? root_of_directory(directory) : nullptr;
   ScopedFree root_holder(root);
   if (!root) fatal_error("現在のドライブを参照できません。");
+  // The directory is the text the root was made from: a share whose name
+  // Shift-JIS cannot spell is asked for as the system gave it.
+  plat_root_source(directory);
   report_drive(root);
 }

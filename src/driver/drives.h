@@ -8,10 +8,6 @@
 // part).  Ends the process when memory runs out.
 char* make_drive_root(const char* argument);
 
-// The root of the current directory's drive or share; null when the
-// directory cannot be had or starts with neither.
-char* current_drive_root();
-
 // Prints the reports that settings ask for, for one root.
 void report_drive(const char* root);
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "config/program_path.h"
 #include "console/output.h"
 #include "text/sjis.h"
 
@@ -42,12 +43,8 @@ char* program_name_from_path(char* path) {
   if (n < 5) return path;
   path[n - 4] = '\0';
   // The last backslash that is no second byte of a double-byte character,
-  // from position 1 on; one walk from the start classes every byte.
-  char* name = path;
-  int cls = next_byte_class(0, static_cast<unsigned char>(path[0]));
-  for (size_t i = 1; i < n - 4; ++i) {
-    cls = next_byte_class(cls, static_cast<unsigned char>(path[i]));
-    if (path[i] == '\\' && cls != 2) name = path + i + 1;
-  }
-  return name;
+  // split as the program's path is everywhere; a backslash that opens the
+  // path is never taken for the separator.
+  char* name = after_last_separator(path);
+  return name == path + 1 ? path : name;
 }

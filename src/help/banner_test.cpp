@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/sim_control.h"
 #include "text/sjis.h"
 
 TEST(Banner, BuildDateFromTheCompilersDate) {
@@ -49,6 +50,7 @@ TEST(Banner, ByteClass) {
 }
 
 TEST(Banner, ProgramNameFromPath) {
+  sim_set_paths_in_shift_jis(true);
   struct {
     const char* path;
     const char* name;
@@ -74,4 +76,11 @@ TEST(Banner, ProgramNameFromPath) {
   }
   std::string empty;
   EXPECT_EQ(program_name_from_path(&empty[0]), nullptr);
+
+  // A Western Windows 95 gives the path in code page 1252: "é" is no lead
+  // byte there and the backslash after it parts the folder from the name.
+  sim_set_paths_in_shift_jis(false);
+  std::string western = "C:\\Caf\xE9\\volsurvey.exe";
+  EXPECT_STREQ(program_name_from_path(&western[0]), "volsurvey");
+  sim_set_paths_in_shift_jis(true);
 }

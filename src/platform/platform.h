@@ -20,6 +20,13 @@ void plat_start(int* argc, char*** argv);
 
 // --- Drives and volumes -----------------------------------------------------
 
+// Names the text that the drive roots of the queries to come were made
+// from: one of the arguments plat_start handed out, or the buffer that
+// plat_current_directory filled; null for neither.  The system is then
+// asked about each root as that text spells it, character for character,
+// even where its Shift-JIS form shows "?".
+void plat_root_source(const char* source);
+
 // GetDriveTypeA: the drive-type code of a root such as "C:\".
 int plat_drive_type(const char* root);
 
@@ -57,12 +64,22 @@ uint32_t plat_current_directory(char* buffer, uint32_t size);
 // written to `buffer`, `size` when it did not fit, 0 on failure.
 uint32_t plat_module_file_name(char* buffer, uint32_t size);
 
-// FindFirstFileA and FindClose on `path`: the file's name as stored in its
-// directory (long name, stored letter case) into `name` of `size` bytes.
-// False when the file cannot be found.
+// FindFirstFileA and FindClose on `path`, the program's own path as
+// plat_module_file_name gave it: the file's name as stored in its directory
+// (long name, stored letter case) into `name` of `size` bytes.  Where the
+// system cannot tell (a path the code page could not spell), the name as
+// `path` gives it.  False only when the name does not fit.
 bool plat_stored_file_name(const char* path, char* name, size_t size);
 
-// Opens a file for reading in binary mode; null when it cannot be opened.
+// Whether `c` opens a two-byte character in the paths the platform gives:
+// the program's own path is split at its last backslash by this rule.  The
+// Windows 95 family gives them in the system's ANSI code page, which need
+// not be Shift-JIS.
+bool plat_path_lead_byte(unsigned char c);
+
+// Opens a file beside the program (its configuration file, a path built
+// from the program's own) for reading in binary mode; null when it cannot be
+// opened.
 FILE* plat_open_file(const char* path);
 
 // The environment the process received: entries "NAME=value", null-ended.

@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "platform/sim_control.h"
 #include "platform/sim_scenario.h"
+#include "text/sjis.h"
 
 namespace {
 
@@ -39,6 +40,9 @@ void copy_text(char* out, uint32_t size, const std::string& text) {
 }
 
 }  // namespace
+
+// Scenario roots stand for themselves: no UTF-16 lies behind them.
+void plat_root_source(const char*) {}
 
 int plat_drive_type(const char* root) {
   const SimDrive* d = sim_find_drive(root);
@@ -125,9 +129,25 @@ uint32_t plat_module_file_name(char* buffer, uint32_t size) {
 
 bool plat_stored_file_name(const char* path, char* name, size_t size) {
   const SimScenario& s = sim_scenario();
-  if (!s.stored_ok || path != s.module || s.stored.size() >= size) return false;
-  memcpy(name, s.stored.c_str(), s.stored.size() + 1);
+  // Where the file cannot be found, its name stays as the module path has it.
+  std::string stored = s.stored_ok && path == s.module ? s.stored : sim_final_component(path);
+  if (stored.size() >= size) return false;
+  memcpy(name, stored.c_str(), stored.size() + 1);
   return true;
+}
+
+namespace {
+
+// Set by a test that reads no scenario; the scenario's own otherwise.
+int g_paths_in_shift_jis = -1;
+
+}  // namespace
+
+void sim_set_paths_in_shift_jis(bool shift_jis) { g_paths_in_shift_jis = shift_jis ? 1 : 0; }
+
+bool plat_path_lead_byte(unsigned char c) {
+  bool shift_jis = g_paths_in_shift_jis < 0 ? sim_paths_in_shift_jis() : g_paths_in_shift_jis == 1;
+  return shift_jis && is_sjis_lead_byte(c);
 }
 
 FILE* plat_open_file(const char* path) {

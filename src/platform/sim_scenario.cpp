@@ -12,7 +12,6 @@
 #include <iterator>
 #include <sstream>
 
-#include "config/program_path.h"
 #include "text/sjis.h"
 
 namespace {
@@ -290,6 +289,9 @@ void parse_line(SimScenario* s, const std::string& line) {
     std::string windows = to_cp932(words[1]);
     while (!windows.empty() && windows.back() == '\\') windows.pop_back();
     s->mappings.push_back({windows, words[2]});
+  } else if (verb == "ansi") {
+    if (words.size() != 2) fail("ansi takes a code page");
+    s->ansi_code_page = number32(words[1]);
   } else if (verb == "no-freeex") {
     s->free_ex_present = false;
   } else if (verb == "cwd") {
@@ -299,6 +301,27 @@ void parse_line(SimScenario* s, const std::string& line) {
   } else {
     fail("unknown line: " + verb);
   }
+}
+
+// The NT family gives the program its paths in Shift-JIS; the 95 family
+// in the system's ANSI code page.
+bool paths_in_shift_jis(const SimScenario& s) {
+  return s.platform_id == 2 || s.ansi_code_page == 932;
+}
+
+// What follows the last backslash of a path, a double-byte character
+// taking its second byte with it where the path is Shift-JIS.
+std::string final_component(const std::string& path, bool shift_jis) {
+  size_t after = 0;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (shift_jis && is_sjis_lead_byte(static_cast<unsigned char>(path[i])) &&
+        i + 1 < path.size()) {
+      ++i;
+    } else if (path[i] == '\\') {
+      after = i + 1;
+    }
+  }
+  return path.substr(after);
 }
 
 SimScenario load() {
@@ -320,11 +343,12 @@ SimScenario load() {
     ++g_line;
     parse_line(&s, line);
   }
-  if (!s.stored_given) s.stored = sim_final_component(s.module);
+  const std::string module_name = final_component(s.module, paths_in_shift_jis(s));
+  if (!s.stored_given) s.stored = module_name;
   for (SimMapping& m : s.mappings)
     if (m.host.empty() || m.host[0] != '/') m.host = s.scenario_dir + "/" + m.host;
   if (s.mappings.empty()) {
-    std::string folder = s.module.substr(0, s.module.size() - sim_final_component(s.module).size());
+    std::string folder = s.module.substr(0, s.module.size() - module_name.size());
     while (!folder.empty() && folder.back() == '\\') folder.pop_back();
     s.mappings.push_back({folder, s.scenario_dir});
   }
@@ -333,9 +357,10 @@ SimScenario load() {
 
 }  // namespace
 
+bool sim_paths_in_shift_jis() { return paths_in_shift_jis(sim_scenario()); }
+
 std::string sim_final_component(const std::string& path) {
-  std::string copy = path;
-  return after_last_separator(&copy[0]);
+  return final_component(path, sim_paths_in_shift_jis());
 }
 
 std::string sim_host_path(const std::string& windows_path) {

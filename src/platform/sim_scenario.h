@@ -45,6 +45,7 @@ struct SimScenario {
   uint32_t major = 5;
   uint32_t minor = 1;
   bool free_ex_present = true;
+  uint32_t ansi_code_page = 932;  // the Windows 95 family's paths are in it
   bool cwd_ok = true;
   std::string cwd = "C:\\";
   std::vector<SimDrive> drives;
@@ -69,7 +70,11 @@ const SimScenario& sim_scenario();
 // mapping covers it.
 std::string sim_host_path(const std::string& windows_path);
 
-// The final component of a Shift-JIS Windows path.
+// True when the program is given its paths in Shift-JIS: always on the NT
+// family, on the 95 family only where the ANSI code page is 932.
+bool sim_paths_in_shift_jis();
+
+// The final component of a Windows path in the code page of the paths.
 std::string sim_final_component(const std::string& path);
 
 // The drive whose root equals `root` ignoring ASCII case, or null.

@@ -6,90 +6,33 @@
 
 namespace {
 
-struct RememberedPath {
-  wchar_t* units;
-  size_t n;
+// A text handed to the program, with the UTF-16 it stands for.  `spelled`
+// is what the text held then, so that a buffer used again for something
+// else is not taken for it.
+struct Source {
+  const char* address;
+  char* spelled;
+  WideName name;
 };
 
-// The paths whose Shift-JIS form lost characters: the module path, the
-// stored file name, the current directory, arguments.  A handful per run.
-RememberedPath* g_paths = nullptr;
-size_t g_path_count = 0;
+// The arguments and the current directory: a handful per run.
+Source* g_sources = nullptr;
+size_t g_source_count = 0;
 
-// The Shift-JIS form of one character into `out` (room for 2 bytes);
-// *lost tells whether it stands as "?" for want of one.
-size_t char_form(const Codec& codec, const wchar_t* units, size_t k, char* out, bool* lost) {
+// The Shift-JIS form of one character into `out` (room for 2 bytes), "?"
+// when it has none.
+size_t char_form(const Codec& codec, const wchar_t* units, size_t k, char* out) {
   size_t m = codec.narrow_char(units, k, out);
-  *lost = m == 0;
-  if (*lost) {
+  if (m == 0) {
     out[0] = '?';
     m = 1;
   }
   return m;
 }
 
-bool is_remembered(const wchar_t* text, size_t n) {
-  for (size_t i = 0; i < g_path_count; ++i) {
-    if (g_paths[i].n == n && wmemcmp(g_paths[i].units, text, n) == 0) return true;
-  }
-  return false;
-}
-
-// Keeps a copy of the path; without memory it is simply not remembered and
-// the "?" stays what the system gets.
-void remember(const wchar_t* text, size_t n) {
-  if (is_remembered(text, n)) return;
-  wchar_t* copy = static_cast<wchar_t*>(malloc(n * sizeof(wchar_t) + 1));
-  if (!copy) return;
-  void* grown = realloc(g_paths, (g_path_count + 1) * sizeof(RememberedPath));
-  if (!grown) {
-    free(copy);
-    return;
-  }
-  g_paths = static_cast<RememberedPath*>(grown);
-  if (n) wmemcpy(copy, text, n);
-  g_paths[g_path_count++] = RememberedPath{copy, n};
-  // The copy lives in the table until forget_paths().
-  // cppcheck-suppress memleak
-}
-
-char* narrow(const Codec& codec, const wchar_t* text, size_t n, bool* lost_any) {
-  char* out = static_cast<char*>(malloc(2 * n + 1));
-  if (!out) return nullptr;
-  size_t length = 0;
-  *lost_any = false;
-  for (size_t i = 0; i < n;) {
-    size_t k = char_units(text + i, n - i);
-    bool lost = false;
-    length += char_form(codec, text + i, k, out + length, &lost);
-    *lost_any = *lost_any || lost;
-    i += k;
-  }
-  out[length] = '\0';
-  return out;
-}
-
-// How much of `path` spells the start of `remembered`, character by
-// character: *bytes of the path stand for *units of the remembered path.
-// False when no character of that stretch was lost in the spelling, since
-// converting the bytes back then gives the same units anyway.
-bool matched_start(const Codec& codec, const RememberedPath& remembered, const char* path,
-                   size_t path_length, size_t* units, size_t* bytes) {
-  bool lost_any = false;
-  size_t u = 0, b = 0;
-  while (u < remembered.n) {
-    size_t k = char_units(remembered.units + u, remembered.n - u);
-    char form[2];
-    bool lost = false;
-    size_t m = char_form(codec, remembered.units + u, k, form, &lost);
-    if (m > path_length - b || memcmp(path + b, form, m) != 0) break;
-    lost_any = lost_any || lost;
-    u += k;
-    b += m;
-  }
-  *units = u;
-  *bytes = b;
-  return lost_any;
+void free_source(Source* s) {
+  free(s->spelled);
+  free(const_cast<wchar_t*>(s->name.units));
 }
 
 }  // namespace
@@ -99,42 +42,98 @@ size_t char_units(const wchar_t* units, size_t n) {
   return high && n > 1 && units[1] >= 0xDC00 && units[1] <= 0xDFFF ? 2 : 1;
 }
 
-char* narrow_text(const Codec& codec, const wchar_t* text, size_t n) {
-  bool lost_any = false;
-  return narrow(codec, text, n, &lost_any);
+size_t narrow_exact(const CodePageCalls& calls, const wchar_t* units, size_t n, char* out) {
+  char bytes[8];
+  bool used_default = false, refused = false;
+  const int count = static_cast<int>(n);
+  int m = calls.to_bytes(units, count, bytes, sizeof bytes, true, &used_default, &refused);
+  if (m <= 0 && refused) {
+    // NT 4.0 knows no WC_NO_BEST_FIT_CHARS; the round trip below does its work.
+    used_default = false;
+    m = calls.to_bytes(units, count, bytes, sizeof bytes, false, &used_default, &refused);
+  }
+  if (m <= 0 || m > 2 || used_default) return 0;
+  // A look-alike ("e" for "é", "\" for a full-width backslash) does not come
+  // back as the character it stands for.
+  wchar_t back[4];
+  if (calls.to_units(bytes, m, back, 4) != count || wmemcmp(back, units, n) != 0) return 0;
+  memcpy(out, bytes, static_cast<size_t>(m));
+  return static_cast<size_t>(m);
 }
 
-char* narrow_path(const Codec& codec, const wchar_t* text, size_t n) {
-  bool lost_any = false;
-  char* out = narrow(codec, text, n, &lost_any);
-  if (out && lost_any) remember(text, n);
+char* narrow_text(const Codec& codec, const wchar_t* text, size_t n) {
+  char* out = static_cast<char*>(malloc(2 * n + 1));
+  if (!out) return nullptr;
+  size_t length = 0;
+  for (size_t i = 0; i < n;) {
+    size_t k = char_units(text + i, n - i);
+    length += char_form(codec, text + i, k, out + length);
+    i += k;
+  }
+  out[length] = '\0';
   return out;
 }
 
-wchar_t* widen_path(const Codec& codec, const char* path) {
-  const size_t length = strlen(path);
-  const RememberedPath* best = nullptr;
-  size_t best_units = 0, best_bytes = 0;
-  for (size_t i = 0; i < g_path_count; ++i) {
-    size_t units = 0, bytes = 0;
-    if (matched_start(codec, g_paths[i], path, length, &units, &bytes) && bytes > best_bytes) {
-      best = &g_paths[i];
-      best_units = units;
-      best_bytes = bytes;
-    }
+wchar_t* widen_from(const Codec& codec, const WideName* source, const char* text) {
+  const size_t length = strlen(text);
+  // How much of the text spells the start of the source, a whole character
+  // at a time: its bytes stand for that many of the source's units.
+  size_t units = 0, bytes = 0;
+  while (source && units < source->n) {
+    size_t k = char_units(source->units + units, source->n - units);
+    char form[2];
+    size_t m = char_form(codec, source->units + units, k, form);
+    if (m > length - bytes || memcmp(text + bytes, form, m) != 0) break;
+    units += k;
+    bytes += m;
   }
-  wchar_t* out = static_cast<wchar_t*>(malloc((best_units + length - best_bytes + 1) *
-                                              sizeof(wchar_t)));
+  wchar_t* out = static_cast<wchar_t*>(malloc((units + length - bytes + 1) * sizeof(wchar_t)));
   if (!out) return nullptr;
-  if (best) wmemcpy(out, best->units, best_units);
-  size_t n = best_units + codec.widen(path + best_bytes, length - best_bytes, out + best_units);
+  if (units) wmemcpy(out, source->units, units);
+  size_t n = units + codec.widen(text + bytes, length - bytes, out + units);
   out[n] = L'\0';
   return out;
 }
 
-void forget_paths() {
-  for (size_t i = 0; i < g_path_count; ++i) free(g_paths[i].units);
-  free(g_paths);
-  g_paths = nullptr;
-  g_path_count = 0;
+bool keep_source(const char* handed_out, const wchar_t* units, size_t n) {
+  Source s = {handed_out, static_cast<char*>(malloc(strlen(handed_out) + 1)),
+              {static_cast<wchar_t*>(malloc((n + 1) * sizeof(wchar_t))), n}};
+  wchar_t* copy = const_cast<wchar_t*>(s.name.units);
+  if (!s.spelled || !copy) {
+    free_source(&s);
+    return false;
+  }
+  memcpy(s.spelled, handed_out, strlen(handed_out) + 1);
+  if (n) wmemcpy(copy, units, n);
+  for (size_t i = 0; i < g_source_count; ++i) {
+    if (g_sources[i].address == handed_out) {
+      free_source(&g_sources[i]);
+      g_sources[i] = s;
+      return true;
+    }
+  }
+  void* grown = realloc(g_sources, (g_source_count + 1) * sizeof(Source));
+  if (!grown) {
+    free_source(&s);
+    return false;
+  }
+  g_sources = static_cast<Source*>(grown);
+  g_sources[g_source_count++] = s;
+  return true;
+}
+
+const WideName* source_of(const char* text) {
+  for (size_t i = 0; text && i < g_source_count; ++i) {
+    if (g_sources[i].address == text && strcmp(g_sources[i].spelled, text) == 0) {
+      return &g_sources[i].name;
+    }
+  }
+  return nullptr;
+}
+
+void forget_sources() {
+  for (size_t i = 0; i < g_source_count; ++i) free_source(&g_sources[i]);
+  free(g_sources);
+  g_sources = nullptr;
+  g_source_count = 0;
 }

@@ -1,13 +1,14 @@
-// Shift-JIS text from the system's UTF-16, and paths back again.
+// Shift-JIS text from the system's UTF-16, and names back again.
 //
 // The NT family answers in UTF-16; the program thinks in Shift-JIS.  A
 // character that Shift-JIS lacks becomes "?", which the program shows as it
-// is.  A path that lost characters that way is remembered, so that a path
-// the program builds from its Shift-JIS form (the configuration file beside
-// the program, the root of a share) reaches the system as the real one.
+// is.  So the system is never asked about a "?" form: a name the program
+// builds (a drive root from an argument, the configuration file beside the
+// program) goes back to the system through the UTF-16 text it was made
+// from, character for character.
 //
-// Plain code without the system: the conversions of single characters come
-// from the caller, so that the logic runs and is tested on any host.
+// Plain code without the system: the conversions come from the caller, so
+// that the logic runs and is tested on any host.
 #ifndef VOLSURVEY_PLATFORM_WIDE_TEXT_H_
 #define VOLSURVEY_PLATFORM_WIDE_TEXT_H_
 
@@ -28,19 +29,57 @@ struct Codec {
 // a surrogate pair); `n` is the number of units left.
 size_t char_units(const wchar_t* units, size_t n);
 
+// The system's conversions of code page 932, as plain functions.
+struct CodePageCalls {
+  // WideCharToMultiByte: the bytes of `n` units into `out` (room for
+  // `size`), asking for no best fit when `no_best_fit`; the count, 0 on
+  // failure.  *refused tells that it failed for the flag (ERROR_INVALID_FLAGS,
+  // from a system older than the flag); *used_default that the default
+  // character stands in for what the code page lacks.
+  int (*to_bytes)(const wchar_t* units, int n, char* out, int size, bool no_best_fit,
+                  bool* used_default, bool* refused);
+  // MultiByteToWideChar: the units of `n` bytes into `out` (room for
+  // `size`); the count, 0 on failure.
+  int (*to_units)(const char* bytes, int n, wchar_t* out, int size);
+};
+
+// The exact Shift-JIS form (1 or 2 bytes) of the character of `n` units at
+// `units` into `out`, or 0 when it has none.  A best-fit look-alike never
+// passes (it could turn a harmless character into a quote or a backslash):
+// the no-best-fit flag is asked for, the conversion is done without it where
+// the system refuses it, and in every case a form whose round trip does not
+// give the character back is refused.
+size_t narrow_exact(const CodePageCalls& calls, const wchar_t* units, size_t n, char* out);
+
 // The Shift-JIS form of `n` units of UTF-16, "?" for each character that
 // Shift-JIS lacks; a new heap string, null when memory runs out.
 char* narrow_text(const Codec& codec, const wchar_t* text, size_t n);
 
-// The same for a path, which is remembered when it lost characters.
-char* narrow_path(const Codec& codec, const wchar_t* text, size_t n);
+// A name as the system gave it in UTF-16.
+struct WideName {
+  const wchar_t* units;
+  size_t n;
+};
 
-// The UTF-16 form of a Shift-JIS path, NUL-terminated: where the path begins
-// with characters of a remembered path, those come back as they were, the
-// rest is converted.  A new heap string, null when memory runs out.
-wchar_t* widen_path(const Codec& codec, const char* path);
+// The UTF-16 form of `text`, a Shift-JIS name the program made from
+// `source`: as far as `text` spells the start of the source's Shift-JIS
+// form, character by character, the source's own characters; the rest (an
+// added backslash, a new extension) converted.  A null source converts all
+// of it.  A new heap string, NUL-terminated; null when memory runs out.
+wchar_t* widen_from(const Codec& codec, const WideName* source, const char* text);
 
-// Forgets every remembered path.
-void forget_paths();
+// Keeps `n` units of UTF-16 as the source of the Shift-JIS text at
+// `handed_out`, which the program received: an argument, or a buffer that
+// was given the current directory.  An earlier text at the same address is
+// replaced.  False when memory runs out.
+bool keep_source(const char* handed_out, const wchar_t* units, size_t n);
+
+// The source of the text at `text`, found by its address, never by what it
+// spells: two names with the same "?" form stay apart.  Null when no text
+// was handed out there, or the text there is no longer the one that was.
+const WideName* source_of(const char* text);
+
+// Forgets every kept source.
+void forget_sources();
 
 #endif  // VOLSURVEY_PLATFORM_WIDE_TEXT_H_

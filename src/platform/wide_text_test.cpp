@@ -4,7 +4,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -58,24 +60,32 @@ size_t fake_widen(const char* bytes, size_t n, wchar_t* out) {
 
 const Codec kCodec = {fake_narrow_char, fake_widen};
 
-std::string narrowed(const std::wstring& text, bool path = false) {
-  char* out = path ? narrow_path(kCodec, text.data(), text.size())
-                   : narrow_text(kCodec, text.data(), text.size());
+std::string narrowed(const std::wstring& text) {
+  char* out = narrow_text(kCodec, text.data(), text.size());
   std::string result = out ? out : "<null>";
   free(out);
   return result;
 }
 
-std::wstring widened(const char* path) {
-  wchar_t* out = widen_path(kCodec, path);
+std::wstring widened(const WideName* source, const char* text) {
+  wchar_t* out = widen_from(kCodec, source, text);
   std::wstring result = out ? out : L"<null>";
   free(out);
   return result;
 }
 
+// A text handed to the program: its Shift-JIS form in a buffer of its own,
+// with its UTF-16 kept as its source.
+struct HandedOut {
+  explicit HandedOut(const std::wstring& wide) : text(narrowed(wide)) {
+    EXPECT_TRUE(keep_source(text.c_str(), wide.data(), wide.size()));
+  }
+  std::string text;
+};
+
 class WideTextTest : public ::testing::Test {
  protected:
-  void TearDown() override { forget_paths(); }
+  void TearDown() override { forget_sources(); }
 };
 
 TEST_F(WideTextTest, NarrowsEachCharacterOrMarksItLost) {
@@ -95,54 +105,145 @@ TEST_F(WideTextTest, NarrowsEachCharacterOrMarksItLost) {
   for (const auto& c : cases) EXPECT_EQ(narrowed(c.text), c.expected);
 }
 
-TEST_F(WideTextTest, PathsBuiltFromALossyFormReachTheRealFile) {
-  // The program's own path, then the configuration file the program builds
-  // from its Shift-JIS form; the help shows the "?" forms.
+TEST_F(WideTextTest, NamesBuiltFromASourceReachTheSystemAsWritten) {
+  // The name the program builds from a text it was given: a drive root from
+  // an argument, the configuration file from the program's own path.
   const struct {
-    std::wstring remembered;
+    std::wstring source;
     const char* built;
     std::wstring expected;
   } cases[] = {
+      // A share argument with a path below the share: the path is dropped.
+      {L"\\\\srv\\\xBB38\xC11C\\sub", "\\\\srv\\??\\", L"\\\\srv\\\xBB38\xC11C\\"},
+      // Without a final backslash: one is added.
+      {L"\\\\srv\\\xD55C\xAE00", "\\\\srv\\??\\", L"\\\\srv\\\xD55C\xAE00\\"},
       {L"Z:\\tmp\\Jos\xE9\\volsurvey.exe", "Z:\\tmp\\Jos?\\volsurvey.cfg",
        L"Z:\\tmp\\Jos\xE9\\volsurvey.cfg"},
-      {L"C:\\t\\\xD55C.exe", "C:\\t\\?.cfg", L"C:\\t\\\xD55C.cfg"},
       {L"C:\\\xD55C\\\xAE00.exe", "C:\\?\\?.cfg", L"C:\\\xD55C\\\xAE00.cfg"},
       // ソ ends in a 0x5C byte; it is matched as a whole character.
       {L"C:\\\x30BD\xE9\\v.exe", "C:\\\x83\x5C?\\v.cfg", L"C:\\\x30BD\xE9\\v.cfg"},
-      // A share root from an argument: the path below it is dropped.
-      {L"\\\\server\\\xAE00\\dir", "\\\\server\\?\\", L"\\\\server\\\xAE00\\"},
+      // A "?" the user typed is a "?", one Shift-JIS lacks its character.
+      {L"\\\\srv\\?\xE9", "\\\\srv\\??\\", L"\\\\srv\\?\xE9\\"},
+      // A drive root from its upper-cased first letter parts at once.
+      {L"a:\\\xE9", "A:\\", L"A:\\"},
+      {L"\xD55C:", "?:\\", L"\xD55C:\\"},
+      // Beyond the source, or away from it, the text converts as it stands.
+      {L"C:\\x", "C:\\x\\\x83\x66", L"C:\\x\\\x30C7"},
+      {L"Z:\\Jos\xE9", "Z:\\Jox", L"Z:\\Jox"},
+      {L"", "C:\\", L"C:\\"},
   };
   for (const auto& c : cases) {
-    narrowed(c.remembered, true);
-    EXPECT_EQ(widened(c.built), c.expected) << c.built;
-    forget_paths();
+    WideName source = {c.source.data(), c.source.size()};
+    EXPECT_EQ(widened(&source, c.built), c.expected) << c.built;
+  }
+  EXPECT_EQ(widened(nullptr, "Z:\\Jos?\\v.cfg"), L"Z:\\Jos?\\v.cfg");
+  EXPECT_EQ(widened(nullptr, ""), L"");
+}
+
+TEST_F(WideTextTest, TextsWithTheSameFormKeepTheirOwnSources) {
+  // Two share arguments of the same "?" form; an argument and the current
+  // directory of the same form; accented names on a Japanese system.
+  const std::vector<std::vector<std::wstring>> groups = {
+      {L"\\\\srv\\\xD55C\xAE00", L"\\\\srv\\\xBB38\xC11C\\sub"},
+      {L"\\\\srv\\\xD55C\xAE00", L"\\\\srv\\\xBB38\xC11C\\dir"},
+      {L"\\\\nas\\caf\xE9", L"\\\\nas\\caf\xE8"},
+  };
+  for (const auto& group : groups) {
+    std::vector<std::unique_ptr<HandedOut>> texts;
+    for (const std::wstring& wide : group) texts.emplace_back(new HandedOut(wide));
+    for (size_t i = 0; i < group.size(); ++i) {
+      // The root the program makes: the share, without what lies below it.
+      std::string root = texts[i]->text.substr(0, texts[i]->text.find('\\', 6)) + "\\";
+      std::wstring share = group[i].substr(0, group[i].find(L'\\', 6)) + L"\\";
+      EXPECT_EQ(widened(source_of(texts[i]->text.c_str()), root.c_str()), share) << i;
+    }
+    forget_sources();
   }
 }
 
-TEST_F(WideTextTest, TheLongestLossyMatchWins) {
-  narrowed(L"C:\\\xE9", true);
-  narrowed(L"C:\\\xE9\\\xFC.exe", true);
-  EXPECT_EQ(widened("C:\\?\\?.cfg"), L"C:\\\xE9\\\xFC.cfg");
+TEST_F(WideTextTest, ASourceIsFoundByItsAddressOnly) {
+  HandedOut argument(L"\\\\srv\\\xD55C");
+  std::string same = argument.text;  // the same spelling elsewhere
+  EXPECT_NE(source_of(argument.text.c_str()), nullptr);
+  EXPECT_EQ(source_of(same.c_str()), nullptr);
+  EXPECT_EQ(source_of(nullptr), nullptr);
+
+  // A buffer given the current directory anew keeps only the new one; one
+  // that now holds something else has no source at all.
+  std::string buffer = "\\\\srv\\?";
+  const std::wstring first = L"\\\\srv\\\xD55C", second = L"\\\\srv\\\xAE00";
+  ASSERT_TRUE(keep_source(buffer.c_str(), first.data(), first.size()));
+  ASSERT_TRUE(keep_source(buffer.c_str(), second.data(), second.size()));
+  const WideName* source = source_of(buffer.c_str());
+  ASSERT_NE(source, nullptr);
+  EXPECT_EQ(std::wstring(source->units, source->n), second);
+  buffer[6] = 'x';
+  EXPECT_EQ(source_of(buffer.c_str()), nullptr);
 }
 
-TEST_F(WideTextTest, OnlyLossyPathsAreRemembered) {
-  // Neither a path that kept every character nor plain text is remembered:
-  // a "?" of the program's own then reaches the system as "?".
-  narrowed(L"C:\\x\\y.exe", true);
-  narrowed(L"C:\\\xE9.exe");
-  EXPECT_EQ(widened("C:\\?.cfg"), L"C:\\?.cfg");
-  EXPECT_EQ(widened("C:\\x\\y.cfg"), L"C:\\x\\y.cfg");
+// Code page 932 as a system older than the no-best-fit flag answers it, and
+// as one that knows the flag, or ignores it: é has only a best-fit form
+// ("e"), Hangul none at all, ア an exact one.
+struct FakeSystem {
+  bool knows_flag;
+  bool ignores_flag;
+};
+FakeSystem g_system;
+
+int fake_to_bytes(const wchar_t* units, int n, char* out, int, bool no_best_fit,
+                  bool* used_default, bool* refused) {
+  *refused = false;
+  if (no_best_fit && !g_system.knows_flag) {
+    *refused = true;
+    return 0;
+  }
+  const bool best_fit = !no_best_fit || g_system.ignores_flag;
+  if (n != 1) return 0;
+  switch (units[0]) {
+    case 0x30A2: memcpy(out, "\x83\x41", 2); return 2;  // ア
+    case 0xE9:
+      if (best_fit) {
+        out[0] = 'e';
+        return 1;
+      }
+      break;
+    default:
+      if (units[0] < 0x80) {
+        out[0] = static_cast<char>(units[0]);
+        return 1;
+      }
+  }
+  out[0] = '?';
+  *used_default = true;
+  return 1;
 }
 
-TEST_F(WideTextTest, UnrelatedPathsConvertAsTheyStand) {
-  narrowed(L"Z:\\Jos\xE9\\v.exe", true);
-  EXPECT_EQ(widened("C:\\"), L"C:\\");
-  EXPECT_EQ(widened("\x83\x66\x81\x5B\x83\x5E:\\"), L"\x30C7\x30FC\x30BF:\\");
-  EXPECT_EQ(widened(""), L"");
-  // A match must take in a lost character to count.
-  EXPECT_EQ(widened("Z:\\Jox"), L"Z:\\Jox");
-  forget_paths();
-  EXPECT_EQ(widened("Z:\\Jos?\\v.cfg"), L"Z:\\Jos?\\v.cfg");
+int fake_to_units(const char* bytes, int n, wchar_t* out, int) {
+  if (n == 2 && memcmp(bytes, "\x83\x41", 2) == 0) {
+    out[0] = 0x30A2;
+    return 1;
+  }
+  for (int i = 0; i < n; ++i) out[i] = static_cast<unsigned char>(bytes[i]);
+  return n;
+}
+
+TEST(NarrowExact, NoLookAlikeWhateverTheSystemDoesWithTheFlag) {
+  const CodePageCalls calls = {fake_to_bytes, fake_to_units};
+  const FakeSystem systems[] = {{true, false}, {false, false}, {true, true}};
+  const struct {
+    wchar_t unit;
+    std::string expected;
+  } cases[] = {{0x30A2, "\x83\x41"}, {L'a', "a"}, {L'?', "?"}, {0xE9, ""}, {0xD55C, ""}};
+  for (const FakeSystem& system : systems) {
+    g_system = system;
+    for (const auto& c : cases) {
+      char out[2];
+      size_t m = narrow_exact(calls, &c.unit, 1, out);
+      EXPECT_EQ(std::string(out, m), c.expected)
+          << "flag known " << system.knows_flag << ", ignored " << system.ignores_flag
+          << ", U+" << std::hex << static_cast<unsigned>(c.unit);
+    }
+  }
 }
 
 }  // namespace

@@ -17,16 +17,24 @@ namespace {
 
 const UINT kShiftJisPage = 932;
 
+int to_bytes_932(const wchar_t* units, int n, char* out, int size, bool no_best_fit,
+                 bool* used_default, bool* refused) {
+  BOOL used = FALSE;
+  int m = WideCharToMultiByte(kShiftJisPage, no_best_fit ? WC_NO_BEST_FIT_CHARS : 0, units, n,
+                              out, size, nullptr, &used);
+  *used_default = used != FALSE;
+  *refused = m == 0 && GetLastError() == ERROR_INVALID_FLAGS;
+  return m;
+}
+
+int to_units_932(const char* bytes, int n, wchar_t* out, int size) {
+  return MultiByteToWideChar(kShiftJisPage, 0, bytes, n, out, size);
+}
+
+const CodePageCalls kSystem932 = {to_bytes_932, to_units_932};
+
 size_t narrow_char_932(const wchar_t* units, size_t n, char* out) {
-  char bytes[8];
-  BOOL used_default = FALSE;
-  // No best fit: a look-alike could turn a harmless character into a quote
-  // or a backslash.
-  int m = WideCharToMultiByte(kShiftJisPage, WC_NO_BEST_FIT_CHARS, units, static_cast<int>(n),
-                              bytes, sizeof bytes, nullptr, &used_default);
-  if (m <= 0 || m > 2 || used_default) return 0;
-  memcpy(out, bytes, static_cast<size_t>(m));
-  return static_cast<size_t>(m);
+  return narrow_exact(kSystem932, units, n, out);
 }
 
 size_t widen_932(const char* bytes, size_t n, wchar_t* out) {
@@ -53,8 +61,33 @@ void narrow_into(char* out, size_t size, const wchar_t* text) {
   free(narrow);
 }
 
-// A root or path as the NT family takes it; null when memory runs out.
-wchar_t* wide_path(const char* path) { return widen_path(kShiftJis, path); }
+// What the NT family gave in UTF-16 for the program's own file: the module
+// path, and the program's path as the program builds it (the module's
+// folder and the name as stored).  Paths the program builds from them are
+// asked for through these, never through their "?" forms.
+WideName g_module = {nullptr, 0};
+WideName g_program = {nullptr, 0};
+
+// The text the drive roots now asked about were made from.
+const char* g_root_source = nullptr;
+
+// A name the program made from `source`, as the NT family takes it; null
+// when memory runs out.
+wchar_t* wide_name(const WideName* source, const char* name) {
+  return widen_from(kShiftJis, source, name);
+}
+
+wchar_t* wide_root(const char* root) { return wide_name(source_of(g_root_source), root); }
+
+// A copy of `n` units as the source of names to come.
+void keep_name(WideName* name, const wchar_t* units, size_t n) {
+  wchar_t* copy = static_cast<wchar_t*>(malloc((n + 1) * sizeof(wchar_t)));
+  if (!copy) return;  // the "?" form then reaches the system as it stands
+  wmemcpy(copy, units, n);
+  copy[n] = L'\0';
+  free(const_cast<wchar_t*>(name->units));
+  *name = WideName{copy, n};
+}
 
 FARPROC kernel_entry(const char* name) {
   return GetProcAddress(GetModuleHandleA("kernel32.dll"), name);
@@ -80,9 +113,17 @@ void wide_arguments(int* argc, char*** argv) {
   char** args = static_cast<char**>(calloc(static_cast<size_t>(count) + 1, sizeof(char*)));
   if (!args) return;
   for (int i = 0; i < count; ++i) {
-    // Remembered as paths: a share argument's root is asked for later.
-    args[i] = narrow_path(kShiftJis, wide_argv[i], wcslen(wide_argv[i]));
-    if (!args[i]) return;  // keep the runtime's own arguments
+    size_t n = wcslen(wide_argv[i]);
+    args[i] = narrow_text(kShiftJis, wide_argv[i], n);
+    // Each argument keeps its own UTF-16: the root of a share is asked for
+    // as it was typed, whatever its Shift-JIS form shares with another.
+    if (!args[i] || !keep_source(args[i], wide_argv[i], n)) {
+      // Without memory for them, the runtime's own arguments serve.
+      for (int j = 0; j <= i; ++j) free(args[j]);
+      free(args);
+      forget_sources();
+      return;
+    }
   }
   *argc = count;
   *argv = args;
@@ -116,9 +157,11 @@ void plat_start(int* argc, char*** argv) {
   if (nt_family()) wide_arguments(argc, argv);
 }
 
+void plat_root_source(const char* source) { g_root_source = source; }
+
 int plat_drive_type(const char* root) {
   if (!nt_family()) return static_cast<int>(GetDriveTypeA(root));
-  wchar_t* wide = wide_path(root);
+  wchar_t* wide = wide_root(root);
   int type = wide ? static_cast<int>(GetDriveTypeW(wide)) : DRIVE_NO_ROOT_DIR;
   free(wide);
   return type;
@@ -134,7 +177,7 @@ bool plat_volume_information(const char* root, char* label, uint32_t* serial,
       return false;
     }
   } else {
-    wchar_t* wide = wide_path(root);
+    wchar_t* wide = wide_root(root);
     wchar_t wide_label[MAX_PATH + 1] = {};
     wchar_t wide_fs[MAX_PATH + 1] = {};
     BOOL ok = wide && GetVolumeInformationW(wide, wide_label, MAX_PATH + 1, &serial_number,
@@ -170,7 +213,7 @@ bool plat_disk_free_space(const char* root, uint32_t* sectors_per_cluster,
   if (!nt_family()) {
     ok = GetDiskFreeSpaceA(root, &spc, &bps, &free_count, &total_count);
   } else {
-    wchar_t* wide = wide_path(root);
+    wchar_t* wide = wide_root(root);
     ok = wide && GetDiskFreeSpaceW(wide, &spc, &bps, &free_count, &total_count);
     free(wide);
   }
@@ -198,9 +241,9 @@ FreeSpaceEx plat_disk_free_space_ex(const char* root, uint64_t* caller_free,
     ok = query(root, &caller, &bytes, &free_bytes);
   } else {
     QueryW query = reinterpret_cast<QueryW>(reinterpret_cast<void (*)()>(entry));
-    wchar_t* wide_root = wide_path(root);
-    ok = wide_root && query(wide_root, &caller, &bytes, &free_bytes);
-    free(wide_root);
+    wchar_t* wide_name_of_root = wide_root(root);
+    ok = wide_name_of_root && query(wide_name_of_root, &caller, &bytes, &free_bytes);
+    free(wide_name_of_root);
   }
   if (!ok) return FreeSpaceEx::kFailed;
   *caller_free = caller.QuadPart;
@@ -272,13 +315,16 @@ uint32_t plat_current_directory(char* buffer, uint32_t size) {
   DWORD needed = GetCurrentDirectoryW(0, nullptr);
   wchar_t* wide = needed ? static_cast<wchar_t*>(malloc(needed * sizeof(wchar_t))) : nullptr;
   DWORD length = wide ? GetCurrentDirectoryW(needed, wide) : 0;
-  // Remembered: the root of a share is asked for under this name.
-  char* path = length && length < needed ? narrow_path(kShiftJis, wide, length) : nullptr;
+  char* path = length && length < needed ? narrow_text(kShiftJis, wide, length) : nullptr;
+  uint32_t n = path ? static_cast<uint32_t>(strlen(path)) : 0;
+  if (path && n < size) {
+    memcpy(buffer, path, n + 1);
+    // The root of a share is asked for under the name the system gave.
+    keep_source(buffer, wide, length);
+  }
   free(wide);
-  if (!path) return 0;
-  uint32_t n = static_cast<uint32_t>(strlen(path));
-  if (n < size) memcpy(buffer, path, n + 1);
   free(path);
+  if (!path) return 0;
   return n < size ? n : n + 1;
 }
 
@@ -299,7 +345,8 @@ uint32_t plat_module_file_name(char* buffer, uint32_t size) {
       wide = nullptr;
     }
   }
-  char* path = wide ? narrow_path(kShiftJis, wide, length) : nullptr;
+  char* path = wide ? narrow_text(kShiftJis, wide, length) : nullptr;
+  if (path) keep_name(&g_module, wide, length);
   free(wide);
   if (!path) return 0;
   uint32_t n = static_cast<uint32_t>(strlen(path));
@@ -308,51 +355,84 @@ uint32_t plat_module_file_name(char* buffer, uint32_t size) {
   return n < size ? n : size;
 }
 
+bool plat_path_lead_byte(unsigned char c) {
+  // The 95 family gives paths in the system's ANSI code page, which
+  // IsDBCSLeadByte knows; the NT family's reach the program as Shift-JIS.
+  return nt_family() ? is_sjis_lead_byte(c) : IsDBCSLeadByte(c) != FALSE;
+}
+
+namespace {
+
+// The last component of an ANSI path from GetModuleFileNameA.
+const char* ansi_file_name(const char* path) {
+  const char* name = path;
+  for (const char* p = path; *p; ++p) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1] != '\0') {
+      ++p;
+    } else if (*p == '\\') {
+      name = p + 1;
+    }
+  }
+  return name;
+}
+
+bool copy_name(char* name, size_t size, const char* text) {
+  size_t n = strlen(text);
+  if (n >= size) return false;
+  memcpy(name, text, n + 1);
+  return true;
+}
+
+// The 95 family: the path is in the ANSI code page.  Where a folder's name
+// had no form in it, GetModuleFileNameA gives a look-alike ("Cafe" for
+// "Café") or "?", which FindFirstFileA would take for a wildcard and match
+// another file by: the name then stays as the module path has it.
+bool stored_ansi_name(const char* path, char* name, size_t size) {
+  WIN32_FIND_DATAA data;
+  HANDLE search = strchr(path, '?') ? INVALID_HANDLE_VALUE : FindFirstFileA(path, &data);
+  if (search == INVALID_HANDLE_VALUE) return copy_name(name, size, ansi_file_name(path));
+  FindClose(search);
+  data.cFileName[sizeof data.cFileName - 1] = '\0';
+  return copy_name(name, size, data.cFileName);
+}
+
+}  // namespace
+
 bool plat_stored_file_name(const char* path, char* name, size_t size) {
   if (size == 0) return false;
-  if (!nt_family()) {
-    WIN32_FIND_DATAA data;
-    HANDLE search = FindFirstFileA(path, &data);
-    if (search == INVALID_HANDLE_VALUE) return false;
-    FindClose(search);
-    data.cFileName[sizeof data.cFileName - 1] = '\0';
-    if (strlen(data.cFileName) >= size) return false;
-    memcpy(name, data.cFileName, strlen(data.cFileName) + 1);
-    return true;
-  }
-  wchar_t* wide = wide_path(path);
-  WIN32_FIND_DATAW data;
-  HANDLE search = wide ? FindFirstFileW(wide, &data) : INVALID_HANDLE_VALUE;
-  if (search == INVALID_HANDLE_VALUE) {
-    free(wide);
-    return false;
-  }
-  FindClose(search);
-  data.cFileName[MAX_PATH - 1] = L'\0';
-  // The program's path as the program builds it, the folder of the module
-  // path and this name, is remembered whole: its configuration file is
-  // then found however much of either Shift-JIS lacks.
+  if (!nt_family()) return stored_ansi_name(path, name, size);
+  wchar_t* wide = wide_name(&g_module, path);
+  if (!wide) return false;
   const wchar_t* separator = wcsrchr(wide, L'\\');
   size_t folder = separator ? static_cast<size_t>(separator - wide) + 1 : 0;
-  size_t stored = wcslen(data.cFileName);
-  wchar_t* whole = static_cast<wchar_t*>(malloc((folder + stored) * sizeof(wchar_t) + 1));
+  WIN32_FIND_DATAW data;
+  HANDLE search = FindFirstFileW(wide, &data);
+  const wchar_t* stored = wide + folder;  // as the module path has it
+  if (search != INVALID_HANDLE_VALUE) {
+    FindClose(search);
+    data.cFileName[MAX_PATH - 1] = L'\0';
+    stored = data.cFileName;
+  }
+  // The program's path as the program builds it, the module's folder and
+  // this name: its configuration file is asked for through it.
+  size_t stored_length = wcslen(stored);
+  wchar_t* whole = static_cast<wchar_t*>(malloc((folder + stored_length + 1) * sizeof(wchar_t)));
   if (whole) {
     wmemcpy(whole, wide, folder);
-    wmemcpy(whole + folder, data.cFileName, stored);
-    free(narrow_path(kShiftJis, whole, folder + stored));
+    wmemcpy(whole + folder, stored, stored_length);
+    keep_name(&g_program, whole, folder + stored_length);
   }
   free(whole);
-  free(wide);
-  char* narrow = narrow_text(kShiftJis, data.cFileName, stored);
-  bool fits = narrow && strlen(narrow) < size;
-  if (fits) memcpy(name, narrow, strlen(narrow) + 1);
+  char* narrow = narrow_text(kShiftJis, stored, stored_length);
+  bool fits = narrow && copy_name(name, size, narrow);
   free(narrow);
+  free(wide);
   return fits;
 }
 
 FILE* plat_open_file(const char* path) {
   if (!nt_family()) return fopen(path, "rb");
-  wchar_t* wide = wide_path(path);
+  wchar_t* wide = wide_name(&g_program, path);
   FILE* file = wide ? _wfopen(wide, L"rb") : nullptr;
   free(wide);
   return file;

@@ -67,17 +67,35 @@ bool write_bytes(const OutputStream& s, const char* bytes, size_t n) {
   return (length == 0 || put_console(s.handle, chunk, length)) && ok;
 }
 
-// Whole characters to a console of the NT family; should the console refuse
-// them, the bytes go out instead, so that no text is lost.
+// The bytes of the first `characters` characters of a Shift-JIS text of `n`
+// bytes: code page 932 gives one UTF-16 unit for each.
+size_t bytes_of_characters(const char* bytes, size_t n, size_t characters) {
+  size_t i = 0;
+  for (; characters > 0 && i < n; --characters) {
+    i += is_sjis_lead_byte(static_cast<unsigned char>(bytes[i])) && i + 1 < n ? 2 : 1;
+  }
+  return i;
+}
+
+// Whole characters to a console of the NT family.  A console may take part
+// of them: it is given the rest.  Should it refuse them, the bytes of what
+// it did not take go out instead, so that no text is lost or doubled.
 bool write_wide(const OutputStream& s, const char* bytes, size_t n) {
   wchar_t wide[512];
   int count = MultiByteToWideChar(932, 0, bytes, static_cast<int>(n), wide, 512);
-  DWORD written = 0;
-  if (count > 0 && WriteConsoleW(s.handle, wide, static_cast<DWORD>(count), &written, nullptr) &&
-      written == static_cast<DWORD>(count)) {
-    return true;
+  if (count <= 0) return write_bytes(s, bytes, n);
+  DWORD done = 0;
+  while (done < static_cast<DWORD>(count)) {
+    DWORD written = 0;
+    if (!WriteConsoleW(s.handle, wide + done, static_cast<DWORD>(count) - done, &written,
+                       nullptr) ||
+        written == 0) {
+      size_t sent = bytes_of_characters(bytes, n, done);
+      return write_bytes(s, bytes + sent, n - sent);
+    }
+    done += written;
   }
-  return write_bytes(s, bytes, n);
+  return true;
 }
 
 bool write_console(OutputStream& s, const char* bytes, size_t n) {

@@ -8,6 +8,7 @@
 #include "driver/settings.h"
 #include "platform/platform.h"
 #include "report/volume.h"
+#include "text/sjis.h"
 
 namespace {
 
@@ -57,6 +58,8 @@ void fuzz_reset_program_state() {
   help_timer = PaceTimer{};
   volume_facts = VolumeFacts{};
 }
+
+void plat_root_source(const char*) {}
 
 int plat_drive_type(const char* root) { return static_cast<int>(mix(root, 1) % 9) - 1; }
 
@@ -133,6 +136,8 @@ bool plat_stored_file_name(const char*, char* name, size_t size) {
   memcpy(name, "volsurvey.exe", 14);
   return true;
 }
+
+bool plat_path_lead_byte(unsigned char c) { return is_sjis_lead_byte(c); }
 
 FILE* plat_open_file(const char*) {
   if (!g_config_present) return nullptr;

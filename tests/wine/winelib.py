@@ -166,6 +166,12 @@ class Wine:
         """A \\\\server\\share that Wine's UNC handling finds; None removes it."""
         self._link(os.path.join("unc", server.lower(), share.lower()), folder)
 
+    def map_dos_device(self, name, folder):
+        """\\\\.\\name (the NT name \\??\\name) as a folder, found the way a
+        drive letter's is; None removes it.  Unlike \\\\server\\share, Wine
+        reads the volume of such a root (of the drive whose folder it is)."""
+        self._link(name.lower(), folder)
+
     def _link(self, name, target):
         devices = os.path.join(self.prefix, "dosdevices")
         link = os.path.join(devices, name)
