@@ -80,6 +80,9 @@ char* make_drive_root(const char* argument) {
 
 void report_drive(const char* root) {
   const int name_length = static_cast<int>(strlen(root)) - 1;
+  // Each drive has the whole limit for its own queries: one slow drive does
+  // not shorten the next one's.
+  plat_drive_time_limit(settings.time_limit * 1000);
   if (settings.show_volume) report_printf("              ドライブ名:%.*s\n", name_length, root);
   // The volume report runs even when it prints nothing: it rejects an
   // unreadable drive and records what the size report needs.

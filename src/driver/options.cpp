@@ -22,6 +22,23 @@ bool set_flag(const char* letter, const char* plain, const char* minus,
   return false;
 }
 
+// "t" and the seconds a drive may take to answer: decimal digits up to a
+// day's worth, followed by the end of the text or the "/" of the next
+// switch.
+bool set_time_limit(const char* letter) {
+  const uint32_t kMostSeconds = 86400;
+  const char* digit = letter + 1;
+  uint32_t seconds = 0;
+  for (; *digit >= '0' && *digit <= '9'; ++digit) {
+    seconds = seconds * 10 + static_cast<uint32_t>(*digit - '0');
+    // Stopped before it can wrap, however many digits follow.
+    if (seconds > kMostSeconds) return false;
+  }
+  if (digit == letter + 1 || (*digit != '\0' && *digit != '/')) return false;
+  settings.time_limit = seconds;
+  return true;
+}
+
 bool apply_switch(const char* letter) {
   switch (to_upper_ascii(static_cast<unsigned char>(*letter))) {
     case 'P': return set_flag(letter, "p", "p-", &settings.pause_mode, 0);
@@ -40,6 +57,7 @@ bool apply_switch(const char* letter) {
         return true;
       }
       return false;
+    case 'T': return set_time_limit(letter);
     default:
       return false;
   }

@@ -86,3 +86,38 @@ TEST(Options, InvalidSwitchesEndTheRun) {
   // it must be refused without reading past its end.
   EXPECT_EXIT(run({""}, '\0'), testing::ExitedWithCode(1), "");
 }
+
+TEST(Options, TimeLimit) {
+  struct {
+    std::vector<const char*> texts;
+    uint32_t seconds;
+  } const cases[] = {
+      {{}, 30},
+      {{"/t5"}, 5},
+      {{"/T5"}, 5},
+      {{"/t0"}, 0},              // no limit at all
+      {{"/t86400"}, 86400},      // a day, the most there is
+      {{"/t0086400"}, 86400},    // leading zeros are digits like any
+      {{"/v-/t7/s"}, 7},         // within a group
+      {{"/t5", "/t9"}, 9},       // the last one wins
+      {{"/t5/t0"}, 0},
+  };
+  for (const auto& c : cases) {
+    run(c.texts);
+    std::string what;
+    for (const char* t : c.texts) what += std::string(t) + " ";
+    EXPECT_EQ(settings.time_limit, c.seconds) << what;
+  }
+  // /t leaves the other switches alone.
+  expect_flags(run({"/v/t3/s"}), {1, 0, 0, 0}, "/v/t3/s");
+}
+
+TEST(Options, TimeLimitRefusedForms) {
+  const char* const bad[] = {
+      "/t",    "/t/v",   "/v/t",  "/t-",   "/t5-",  "/t5s",   "/t 5",     "/t5 ",
+      "/t86401", "/t99999999999999999999",  // over a day, however many digits
+      "/t4294967296",                        // 2^32 would wrap to 0
+      "/tx",   "/t+5",   "/t０",  // a full-width digit is no digit
+  };
+  for (const char* text : bad) EXPECT_EXIT(run({text}), testing::ExitedWithCode(1), "") << text;
+}

@@ -2,12 +2,15 @@
 #ifndef VOLSURVEY_DRIVER_SETTINGS_H_
 #define VOLSURVEY_DRIVER_SETTINGS_H_
 
+#include <cstdint>
+
 struct Settings {
   unsigned char switch_char = '/';  // alternative switch character
   int pause_mode = 1;               // report pager on
   int show_volume = 1;
   int show_size = 1;
   int wide_mode = 0;                // compact display
+  uint32_t time_limit = 30;         // seconds a drive may take to answer; 0: no limit
 };
 
 extern Settings settings;

@@ -52,6 +52,7 @@ const HelpEntry kHelp[] = {
     {kText, "/p  ;[OFF]  画面一時停止モード  Pause", 0},
     {kText, "/p- ;[ON ](既定)", 0},
     {kText, "", 0},
+    {kText, "/tN ;ドライブ毎の応答待ち時間 N秒（既定 30、0 で無制限） Time", 0},
     {kText, "/?, /help ;使用方法説明（設定ファイルに登録不可） HELP", 0},
     {kPause, nullptr, 0},
 

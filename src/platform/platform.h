@@ -27,32 +27,45 @@ void plat_start(int* argc, char*** argv);
 // even where its Shift-JIS form shows "?".
 void plat_root_source(const char* source);
 
+// Starts the time allowance of the drive about to be asked: its queries
+// that follow may wait `ms` milliseconds in all for the system's answers,
+// whatever happens between them (a pause at a prompt does not count).  0
+// waits as long as the system does.
+void plat_drive_time_limit(uint32_t ms);
+
+// How a query of a drive ended.  A drive that stops answering (a file
+// server gone, a failing disk) may hold a query for minutes or for ever;
+// kNoAnswer says the allowance ran out first.  The query is then left to
+// itself: it writes nothing the program reads, and does not keep the
+// process from ending.
+enum class Answer { kOk, kFailed, kNoAnswer };
+
 // GetDriveTypeA: the drive-type code of a root such as "C:\".
-int plat_drive_type(const char* root);
+Answer plat_drive_type(const char* root, int* type);
 
 // GetVolumeInformationA with label and file-system buffers of `size` bytes.
-// Returns false when the volume cannot be read; the outputs are then unset.
-bool plat_volume_information(const char* root, char* label, uint32_t* serial,
-                             uint32_t* max_component, uint32_t* flags,
-                             char* fs_name, uint32_t size);
+// The outputs are set only when it answers kOk.
+Answer plat_volume_information(const char* root, char* label, uint32_t* serial,
+                               uint32_t* max_component, uint32_t* flags,
+                               char* fs_name, uint32_t size);
 
 // GetVersionExA with an OSVERSIONINFOA of 148 bytes.
 bool plat_version(uint32_t* platform_id, uint32_t* major, uint32_t* minor);
 
 // GetDiskFreeSpaceA, outputs in the order the call gives them.
-bool plat_disk_free_space(const char* root, uint32_t* sectors_per_cluster,
-                          uint32_t* bytes_per_sector, uint32_t* free_clusters,
-                          uint32_t* total_clusters);
+Answer plat_disk_free_space(const char* root, uint32_t* sectors_per_cluster,
+                            uint32_t* bytes_per_sector, uint32_t* free_clusters,
+                            uint32_t* total_clusters);
 
 // GetDiskFreeSpaceExA, looked up in kernel32 at run time on every call.
-enum class FreeSpaceEx { kMissing, kFailed, kOk };
+enum class FreeSpaceEx { kMissing, kFailed, kOk, kNoAnswer };
 FreeSpaceEx plat_disk_free_space_ex(const char* root, uint64_t* caller_free,
                                     uint64_t* total, uint64_t* total_free);
 
 // The VWIN32 device request for Int 21h function 7303h (Get_ExtFreeSpace).
-// True only when the device answered with the carry flag clear.
-bool plat_ext_free_space(const char* root, uint32_t* sectors_per_cluster,
-                         uint32_t* bytes_per_sector);
+// kOk only when the device answered with the carry flag clear.
+Answer plat_ext_free_space(const char* root, uint32_t* sectors_per_cluster,
+                           uint32_t* bytes_per_sector);
 
 // GetCurrentDirectoryA: the length of the path written to `buffer`, or the
 // size needed when `size` is too small, or 0 on failure.

@@ -44,22 +44,64 @@ void copy_text(char* out, uint32_t size, const std::string& text) {
 // Scenario roots stand for themselves: no UTF-16 lies behind them.
 void plat_root_source(const char*) {}
 
-int plat_drive_type(const char* root) {
-  const SimDrive* d = sim_find_drive(root);
-  return d ? d->type : 1;  // an unknown root has no root directory
+namespace {
+
+// The time the drive now asked about may still wait for answers.
+struct SimAllowance {
+  bool limited = false;
+  uint32_t left_ms = 0;
+};
+
+SimAllowance g_allowance;
+
+// A query of `d` takes the time the scenario gives it, on the scripted
+// clock; kNoAnswer when that is more than the drive has left.
+Answer waited(const SimDrive* d, SimQuery query, const char* root) {
+  uint32_t takes = d ? d->wait_ms[query] : 0;
+  if (!g_allowance.limited) {
+    if (takes == kSimNever) {
+      fprintf(stderr, "volsurvey-sim: %s never answers, and the run waits without a limit\n",
+              root);
+      exit(2);
+    }
+    console().tick += takes;
+    return Answer::kOk;
+  }
+  if (takes > g_allowance.left_ms) {
+    console().tick += g_allowance.left_ms;
+    g_allowance.left_ms = 0;
+    return Answer::kNoAnswer;
+  }
+  console().tick += takes;
+  g_allowance.left_ms -= takes;
+  return Answer::kOk;
 }
 
-bool plat_volume_information(const char* root, char* label, uint32_t* serial,
-                             uint32_t* max_component, uint32_t* flags,
-                             char* fs_name, uint32_t size) {
+}  // namespace
+
+void plat_drive_time_limit(uint32_t ms) { g_allowance = SimAllowance{ms != 0, ms}; }
+
+Answer plat_drive_type(const char* root, int* type) {
   const SimDrive* d = sim_find_drive(root);
-  if (!d || !d->volume_ok) return false;
+  Answer waiting = waited(d, kQueryType, root);
+  if (waiting != Answer::kOk) return waiting;
+  *type = d ? d->type : 1;  // an unknown root has no root directory
+  return Answer::kOk;
+}
+
+Answer plat_volume_information(const char* root, char* label, uint32_t* serial,
+                               uint32_t* max_component, uint32_t* flags,
+                               char* fs_name, uint32_t size) {
+  const SimDrive* d = sim_find_drive(root);
+  Answer waiting = waited(d, kQueryVolume, root);
+  if (waiting != Answer::kOk) return waiting;
+  if (!d || !d->volume_ok) return Answer::kFailed;
   copy_text(label, size, d->label);
   copy_text(fs_name, size, d->fs_name);
   *serial = d->serial;
   *max_component = d->max_component;
   *flags = d->flags;
-  return true;
+  return Answer::kOk;
 }
 
 bool plat_version(uint32_t* platform_id, uint32_t* major, uint32_t* minor) {
@@ -71,22 +113,25 @@ bool plat_version(uint32_t* platform_id, uint32_t* major, uint32_t* minor) {
   return true;
 }
 
-bool plat_disk_free_space(const char* root, uint32_t* sectors_per_cluster,
-                          uint32_t* bytes_per_sector, uint32_t* free_clusters,
-                          uint32_t* total_clusters) {
+Answer plat_disk_free_space(const char* root, uint32_t* sectors_per_cluster,
+                            uint32_t* bytes_per_sector, uint32_t* free_clusters,
+                            uint32_t* total_clusters) {
   const SimDrive* d = sim_find_drive(root);
-  if (!d || !d->free_ok) return false;
+  Answer waiting = waited(d, kQueryFree, root);
+  if (waiting != Answer::kOk) return waiting;
+  if (!d || !d->free_ok) return Answer::kFailed;
   *sectors_per_cluster = d->free[0];
   *bytes_per_sector = d->free[1];
   *free_clusters = d->free[2];
   *total_clusters = d->free[3];
-  return true;
+  return Answer::kOk;
 }
 
 FreeSpaceEx plat_disk_free_space_ex(const char* root, uint64_t* caller_free,
                                     uint64_t* total, uint64_t* total_free) {
   if (!sim_scenario().free_ex_present) return FreeSpaceEx::kMissing;
   const SimDrive* d = sim_find_drive(root);
+  if (waited(d, kQueryFreeEx, root) == Answer::kNoAnswer) return FreeSpaceEx::kNoAnswer;
   if (!d || !d->free_ex_ok) return FreeSpaceEx::kFailed;
   *caller_free = d->free_ex[0];
   *total = d->free_ex[1];
@@ -94,13 +139,15 @@ FreeSpaceEx plat_disk_free_space_ex(const char* root, uint64_t* caller_free,
   return FreeSpaceEx::kOk;
 }
 
-bool plat_ext_free_space(const char* root, uint32_t* sectors_per_cluster,
-                         uint32_t* bytes_per_sector) {
+Answer plat_ext_free_space(const char* root, uint32_t* sectors_per_cluster,
+                           uint32_t* bytes_per_sector) {
   const SimDrive* d = sim_find_drive(root);
-  if (!d || !d->ioctl_ok) return false;
+  Answer waiting = waited(d, kQueryIoctl, root);
+  if (waiting != Answer::kOk) return waiting;
+  if (!d || !d->ioctl_ok) return Answer::kFailed;
   *sectors_per_cluster = d->ioctl[0];
   *bytes_per_sector = d->ioctl[1];
-  return true;
+  return Answer::kOk;
 }
 
 uint32_t plat_current_directory(char* buffer, uint32_t size) {

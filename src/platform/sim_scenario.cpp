@@ -128,6 +128,17 @@ SimDrive& drive_for(SimScenario* s, const std::string& root) {
   return s->drives.back();
 }
 
+// wait=QUERY:MS or wait=QUERY:never.
+void parse_wait(SimDrive* d, const std::string& value) {
+  static const char* const kQueries[kQueryCount] = {"type", "volume", "free", "freeex", "ioctl"};
+  size_t colon = value.find(':');
+  if (colon == std::string::npos) fail("wait takes QUERY:MS or QUERY:never: " + value);
+  std::string query = value.substr(0, colon), ms = value.substr(colon + 1);
+  auto found = std::find(std::begin(kQueries), std::end(kQueries), query);
+  if (found == std::end(kQueries)) fail("unknown query: " + query);
+  d->wait_ms[found - std::begin(kQueries)] = ms == "never" ? kSimNever : number32(ms);
+}
+
 void parse_drive(SimScenario* s, const std::vector<std::string>& words) {
   if (words.size() < 2) fail("drive needs a root");
   SimDrive& d = drive_for(s, words[1]);
@@ -169,6 +180,8 @@ void parse_drive(SimScenario* s, const std::vector<std::string>& words) {
         std::vector<std::string> f = fields(value, 2);
         for (int k = 0; k < 2; ++k) d.ioctl[k] = number32(f[k]);
       }
+    } else if (key == "wait") {
+      parse_wait(&d, value);
     } else {
       fail("unknown drive key: " + key);
     }

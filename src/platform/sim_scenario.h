@@ -8,6 +8,12 @@
 #include <string>
 #include <vector>
 
+// The queries of a drive, each of which can be scripted to answer late.
+enum SimQuery { kQueryType, kQueryVolume, kQueryFree, kQueryFreeEx, kQueryIoctl, kQueryCount };
+
+// A wait that never ends.
+const uint32_t kSimNever = UINT32_MAX;
+
 struct SimDrive {
   std::string root;  // as the program asks for it, ending in a backslash
   int type = 3;
@@ -23,6 +29,7 @@ struct SimDrive {
   uint64_t free_ex[3] = {};  // caller free, total, total free
   bool ioctl_ok = false;  // the 7303h device request
   uint32_t ioctl[2] = {};  // sectors/cluster, bytes/sector
+  uint32_t wait_ms[kQueryCount] = {};  // how long each query takes; kSimNever
 };
 
 // One console input record the user "types".

@@ -1,6 +1,7 @@
-// The real program's platform: kernel32, asked exactly as the reports need.
-// The NT family is asked through the wide interfaces and its answers are
-// turned into Shift-JIS here; the Windows 95 family is asked in Shift-JIS.
+// The real program's platform: kernel32, asked exactly as the program
+// needs; the drives' own queries are in win32_drives.cpp.  The NT family is
+// asked through the wide interfaces and its answers are turned into
+// Shift-JIS here; the Windows 95 family is asked in its own bytes.
 #include <windows.h>
 
 #include <cstdio>
@@ -44,23 +45,6 @@ size_t widen_932(const char* bytes, size_t n, wchar_t* out) {
   return m > 0 ? static_cast<size_t>(m) : 0;
 }
 
-// A Shift-JIS text into `out` of `size` bytes, cut after its last whole
-// character that fits.
-void copy_whole_characters(char* out, size_t size, const char* text) {
-  if (size == 0) return;
-  size_t length = strlen(text);
-  size_t n = whole_characters(text, length < size ? length : size - 1);
-  memcpy(out, text, n);
-  out[n] = '\0';
-}
-
-// The Shift-JIS form of a NUL-terminated UTF-16 text into `out`.
-void narrow_into(char* out, size_t size, const wchar_t* text) {
-  char* narrow = narrow_text(kShiftJis, text, wcslen(text));
-  copy_whole_characters(out, size, narrow ? narrow : "");
-  free(narrow);
-}
-
 // What the NT family gave in UTF-16 for the program's own file: the module
 // path, and the program's path as the program builds it (the module's
 // folder and the name as stored).  Paths the program builds from them are
@@ -68,16 +52,11 @@ void narrow_into(char* out, size_t size, const wchar_t* text) {
 WideName g_module = {nullptr, 0};
 WideName g_program = {nullptr, 0};
 
-// The text the drive roots now asked about were made from.
-const char* g_root_source = nullptr;
-
 // A name the program made from `source`, as the NT family takes it; null
 // when memory runs out.
 wchar_t* wide_name(const WideName* source, const char* name) {
   return widen_from(kShiftJis, source, name);
 }
-
-wchar_t* wide_root(const char* root) { return wide_name(source_of(g_root_source), root); }
 
 // A copy of `n` units as the source of names to come.
 void keep_name(WideName* name, const wchar_t* units, size_t n) {
@@ -86,11 +65,8 @@ void keep_name(WideName* name, const wchar_t* units, size_t n) {
   wmemcpy(copy, units, n);
   copy[n] = L'\0';
   free(const_cast<wchar_t*>(name->units));
-  *name = WideName{copy, n};
-}
-
-FARPROC kernel_entry(const char* name) {
-  return GetProcAddress(GetModuleHandleA("kernel32.dll"), name);
+  name->units = copy;
+  name->n = n;
 }
 
 // The runtime splits the command line by its own rules, in UTF-16 on the
@@ -142,6 +118,10 @@ bool nt_family() {
   return family == 1;
 }
 
+FARPROC kernel_entry(const char* name) {
+  return GetProcAddress(GetModuleHandleA("kernel32.dll"), name);
+}
+
 unsigned char single_byte_of(wchar_t character) {
   char out[2];
   if (character == 0 || narrow_char_932(&character, 1, out) != 1) return 0;
@@ -157,42 +137,6 @@ void plat_start(int* argc, char*** argv) {
   if (nt_family()) wide_arguments(argc, argv);
 }
 
-void plat_root_source(const char* source) { g_root_source = source; }
-
-int plat_drive_type(const char* root) {
-  if (!nt_family()) return static_cast<int>(GetDriveTypeA(root));
-  wchar_t* wide = wide_root(root);
-  int type = wide ? static_cast<int>(GetDriveTypeW(wide)) : DRIVE_NO_ROOT_DIR;
-  free(wide);
-  return type;
-}
-
-bool plat_volume_information(const char* root, char* label, uint32_t* serial,
-                             uint32_t* max_component, uint32_t* flags,
-                             char* fs_name, uint32_t size) {
-  DWORD serial_number = 0, component = 0, fs_flags = 0;
-  if (!nt_family()) {
-    if (!GetVolumeInformationA(root, label, size, &serial_number, &component, &fs_flags,
-                               fs_name, size)) {
-      return false;
-    }
-  } else {
-    wchar_t* wide = wide_root(root);
-    wchar_t wide_label[MAX_PATH + 1] = {};
-    wchar_t wide_fs[MAX_PATH + 1] = {};
-    BOOL ok = wide && GetVolumeInformationW(wide, wide_label, MAX_PATH + 1, &serial_number,
-                                            &component, &fs_flags, wide_fs, MAX_PATH + 1);
-    free(wide);
-    if (!ok) return false;
-    narrow_into(label, size, wide_label);
-    narrow_into(fs_name, size, wide_fs);
-  }
-  *serial = serial_number;
-  *max_component = component;
-  *flags = fs_flags;
-  return true;
-}
-
 bool plat_version(uint32_t* platform_id, uint32_t* major, uint32_t* minor) {
   static_assert(sizeof(OSVERSIONINFOA) == 148, "the size Windows 95 expects");
   OSVERSIONINFOA info;
@@ -203,111 +147,6 @@ bool plat_version(uint32_t* platform_id, uint32_t* major, uint32_t* minor) {
   *major = info.dwMajorVersion;
   *minor = info.dwMinorVersion;
   return true;
-}
-
-bool plat_disk_free_space(const char* root, uint32_t* sectors_per_cluster,
-                          uint32_t* bytes_per_sector, uint32_t* free_clusters,
-                          uint32_t* total_clusters) {
-  DWORD spc = 0, bps = 0, free_count = 0, total_count = 0;
-  BOOL ok;
-  if (!nt_family()) {
-    ok = GetDiskFreeSpaceA(root, &spc, &bps, &free_count, &total_count);
-  } else {
-    wchar_t* wide = wide_root(root);
-    ok = wide && GetDiskFreeSpaceW(wide, &spc, &bps, &free_count, &total_count);
-    free(wide);
-  }
-  if (!ok) return false;
-  *sectors_per_cluster = spc;
-  *bytes_per_sector = bps;
-  *free_clusters = free_count;
-  *total_clusters = total_count;
-  return true;
-}
-
-FreeSpaceEx plat_disk_free_space_ex(const char* root, uint64_t* caller_free,
-                                    uint64_t* total, uint64_t* total_free) {
-  // Windows 95 before OSR2 has no such entry; a static import would keep
-  // the program from starting there at all.
-  typedef BOOL(WINAPI * QueryA)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
-  typedef BOOL(WINAPI * QueryW)(LPCWSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
-  const bool wide = nt_family();
-  FARPROC entry = kernel_entry(wide ? "GetDiskFreeSpaceExW" : "GetDiskFreeSpaceExA");
-  if (!entry) return FreeSpaceEx::kMissing;
-  ULARGE_INTEGER caller = {}, bytes = {}, free_bytes = {};
-  BOOL ok;
-  if (!wide) {
-    QueryA query = reinterpret_cast<QueryA>(reinterpret_cast<void (*)()>(entry));
-    ok = query(root, &caller, &bytes, &free_bytes);
-  } else {
-    QueryW query = reinterpret_cast<QueryW>(reinterpret_cast<void (*)()>(entry));
-    wchar_t* wide_name_of_root = wide_root(root);
-    ok = wide_name_of_root && query(wide_name_of_root, &caller, &bytes, &free_bytes);
-    free(wide_name_of_root);
-  }
-  if (!ok) return FreeSpaceEx::kFailed;
-  *caller_free = caller.QuadPart;
-  *total = bytes.QuadPart;
-  *total_free = free_bytes.QuadPart;
-  return FreeSpaceEx::kOk;
-}
-
-// The outputs are written only by the 32-bit build.
-// NOLINTBEGIN(readability-non-const-parameter)
-bool plat_ext_free_space(const char* root, uint32_t* sectors_per_cluster,
-                         uint32_t* bytes_per_sector) {
-  // NOLINTEND(readability-non-const-parameter)
-#ifdef _WIN64
-  // The VWIN32 device exists only on the Windows 95 family, which runs no
-  // 64-bit programs, and its register block carries 32-bit addresses.
-  (void)root;
-  (void)sectors_per_cluster;
-  (void)bytes_per_sector;
-  return false;
-#else
-  struct DiocRegisters {
-    DWORD reg_ebx, reg_edx, reg_ecx, reg_eax, reg_edi, reg_esi, reg_flags;
-  };
-  struct ExtGetDskFreSpcStruc {
-    WORD size;
-    WORD level;
-    DWORD sectors_per_cluster;
-    DWORD bytes_per_sector;
-    DWORD available_clusters;
-    DWORD total_clusters;
-    DWORD available_phys_sectors;
-    DWORD total_phys_sectors;
-    DWORD available_allocation_units;
-    DWORD total_allocation_units;
-    DWORD reserved[2];
-  };
-  static_assert(sizeof(DiocRegisters) == 28, "DIOC_REGISTERS");
-  static_assert(sizeof(ExtGetDskFreSpcStruc) == 44, "ExtGetDskFreSpcStruc");
-  const DWORD kDosDriveInfo = 6;  // VWIN32_DIOC_DOS_DRIVEINFO
-  const DWORD kCarry = 1;
-
-  ExtGetDskFreSpcStruc result;
-  memset(&result, 0, sizeof result);
-  result.level = 0;
-  DiocRegisters regs = {0,
-                        static_cast<DWORD>(reinterpret_cast<uintptr_t>(root)),
-                        sizeof result,
-                        0x7303,
-                        static_cast<DWORD>(reinterpret_cast<uintptr_t>(&result)),
-                        0,
-                        kCarry};
-  HANDLE device = CreateFileA("\\\\.\\vwin32", 0, 0, nullptr, 0,
-                              FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (device == INVALID_HANDLE_VALUE) return false;
-  DWORD returned = 0;
-  BOOL ok = DeviceIoControl(device, kDosDriveInfo, &regs, sizeof regs, &regs,
-                            sizeof regs, &returned, nullptr);
-  CloseHandle(device);
-  if (!ok || (regs.reg_flags & kCarry)) return false;
-  *sectors_per_cluster = result.sectors_per_cluster;
-  *bytes_per_sector = result.bytes_per_sector;
-  return true;
-#endif
 }
 
 uint32_t plat_current_directory(char* buffer, uint32_t size) {
@@ -419,7 +258,7 @@ bool plat_stored_file_name(const char* path, char* name, size_t size) {
   wchar_t* whole = static_cast<wchar_t*>(malloc((folder + stored_length + 1) * sizeof(wchar_t)));
   if (whole) {
     wmemcpy(whole, wide, folder);
-    wmemcpy(whole + folder, stored, stored_length);
+    wmemcpy(whole + folder, stored, stored_length + 1);
     keep_name(&g_program, whole, folder + stored_length);
   }
   free(whole);

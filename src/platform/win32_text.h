@@ -15,6 +15,10 @@ bool nt_family();
 // program's text is Shift-JIS whatever those are.
 extern const Codec kShiftJis;
 
+// An entry of kernel32 looked up at run time, for what not every Windows
+// has; null where it is missing.
+FARPROC kernel_entry(const char* name);
+
 // The single Shift-JIS byte of a UTF-16 character, or 0 when it has none.
 unsigned char single_byte_of(wchar_t character);
 

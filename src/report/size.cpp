@@ -31,12 +31,20 @@ struct SizeFigures {
               static_cast<int>(strlen(root)) - 1, root);
 }
 
+// GetDiskFreeSpaceA; a drive that cannot be read, or does not answer in
+// time, ends the run.
+void disk_free_space(const char* root, uint32_t* sectors_per_cluster, uint32_t* sector_size,
+                     uint32_t* free_clusters, uint32_t* total_clusters) {
+  Answer answer =
+      plat_disk_free_space(root, sectors_per_cluster, sector_size, free_clusters, total_clusters);
+  if (answer == Answer::kNoAnswer) drive_not_answering(root);
+  if (answer != Answer::kOk) disk_unreadable(root);
+}
+
 void classic_query(const char* root, SizeFigures* f) {
   uint32_t free_clusters = 0, total_clusters = 0;
-  if (!plat_disk_free_space(root, &f->sectors_per_cluster, &f->sector_size,
-                            &free_clusters, &total_clusters)) {
-    disk_unreadable(root);
-  }
+  disk_free_space(root, &f->sectors_per_cluster, &f->sector_size, &free_clusters,
+                  &total_clusters);
   f->free_clusters = free_clusters;
   f->total_clusters = total_clusters;
   f->cluster_size = static_cast<uint32_t>(f->sector_size * f->sectors_per_cluster);
@@ -49,9 +57,9 @@ void classic_query(const char* root, SizeFigures* f) {
 // free figure is the caller's, as the classic free count is.
 void widen_cluster_counts(const char* root, SizeFigures* f) {
   uint64_t caller_free = 0, total = 0, total_free = 0;
-  if (plat_disk_free_space_ex(root, &caller_free, &total, &total_free) != FreeSpaceEx::kOk) {
-    return;
-  }
+  FreeSpaceEx answer = plat_disk_free_space_ex(root, &caller_free, &total, &total_free);
+  if (answer == FreeSpaceEx::kNoAnswer) drive_not_answering(root);
+  if (answer != FreeSpaceEx::kOk) return;
   if (total / f->cluster_size <= UINT32_MAX) return;
   f->total_clusters = total / f->cluster_size;
   f->free_clusters = caller_free / f->cluster_size;
@@ -66,13 +74,17 @@ void derive_cluster_counts(SizeFigures* f) {
 }
 
 void extended_query(const char* root, SizeFigures* f) {
-  if (plat_disk_free_space_ex(root, &f->caller_free_bytes, &f->total_bytes,
-                              &f->free_bytes) != FreeSpaceEx::kOk) {
+  FreeSpaceEx answer =
+      plat_disk_free_space_ex(root, &f->caller_free_bytes, &f->total_bytes, &f->free_bytes);
+  if (answer == FreeSpaceEx::kNoAnswer) drive_not_answering(root);
+  if (answer != FreeSpaceEx::kOk) {
     fatal_error("ディスク(%.*s)の容量を参照できません。",
                 static_cast<int>(strlen(root)) - 1, root);
   }
   uint32_t sectors_per_cluster = 0, bytes_per_sector = 0;
-  if (plat_ext_free_space(root, &sectors_per_cluster, &bytes_per_sector)) {
+  Answer request = plat_ext_free_space(root, &sectors_per_cluster, &bytes_per_sector);
+  if (request == Answer::kNoAnswer) drive_not_answering(root);
+  if (request == Answer::kOk) {
     f->sector_size = bytes_per_sector;
     f->cluster_size = static_cast<uint32_t>(bytes_per_sector * sectors_per_cluster);
     // Servers tend to report their own allocation unit, which can be far
@@ -86,10 +98,7 @@ void extended_query(const char* root, SizeFigures* f) {
     // Only the sector size is taken from the classic query; its cluster
     // figures are limited to 2 GB and are replaced below.
     uint32_t unused_spc, unused_free, unused_total;
-    if (!plat_disk_free_space(root, &unused_spc, &f->sector_size, &unused_free,
-                              &unused_total)) {
-      disk_unreadable(root);
-    }
+    disk_free_space(root, &unused_spc, &f->sector_size, &unused_free, &unused_total);
     f->cluster_size = estimate_cluster_size(f->total_bytes);
     f->cluster_size_estimated = true;
   }
@@ -98,11 +107,12 @@ void extended_query(const char* root, SizeFigures* f) {
 // Capacity form: 1.9G(2147188736), or the count alone below 1024 bytes.
 void print_capacity(const char* label, uint64_t count) {
   ScaledBytes s = scale_bytes(count);
-  char exact[21], whole[21];
+  char exact[21];
   format_decimal(count, exact);
   if (s.unit == 0) {
     out_printf("%s:%sバイト", label, exact);
   } else {
+    char whole[21];
     out_printf("%s:%s.%u%c(%s)バイト", label, format_decimal(s.whole, whole),
                static_cast<unsigned>(s.tenth), s.unit, exact);
   }

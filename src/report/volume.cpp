@@ -59,9 +59,16 @@ const char* flag_answer(uint32_t flags, uint32_t mask) {
   return kAnswers[(flags & mask) == mask];
 }
 
+void drive_not_answering(const char* root) {
+  fatal_error("ディスク(%.*s)が%u秒以内に応答しません。", static_cast<int>(strlen(root)) - 1,
+              root, static_cast<unsigned>(settings.time_limit));
+}
+
 void report_volume(const char* root, int show) {
   const int name_length = static_cast<int>(strlen(root)) - 1;
-  volume_facts.drive_type = plat_drive_type(root);
+  int type = kDriveUnknown;
+  if (plat_drive_type(root, &type) == Answer::kNoAnswer) drive_not_answering(root);
+  volume_facts.drive_type = type;
 
   if (!settings.wide_mode && show == 1) {
     if (volume_facts.drive_type == kDriveUnknown ||
@@ -74,10 +81,10 @@ void report_volume(const char* root, int show) {
 
   char label[kNameBufferSize];
   uint32_t serial = 0, max_component = 0, flags = 0;
-  if (!plat_volume_information(root, label, &serial, &max_component, &flags,
-                               volume_facts.fs_name, kNameBufferSize)) {
-    fatal_error("ディスク(%.*s)を参照できません。", name_length, root);
-  }
+  Answer volume = plat_volume_information(root, label, &serial, &max_component, &flags,
+                                          volume_facts.fs_name, kNameBufferSize);
+  if (volume == Answer::kNoAnswer) drive_not_answering(root);
+  if (volume != Answer::kOk) fatal_error("ディスク(%.*s)を参照できません。", name_length, root);
   label[kNameBufferSize - 1] = '\0';
   volume_facts.fs_name[kNameBufferSize - 1] = '\0';
   volume_facts.fs_bits =

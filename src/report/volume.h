@@ -29,6 +29,9 @@ enum DriveType : int32_t {
 // the process.
 void report_volume(const char* root, int show);
 
+// Ends the run: `root` did not answer within the time limit.
+[[noreturn]] void drive_not_answering(const char* root);
+
 // The file-system class that decides how the size report asks for figures.
 int32_t file_system_bits(const char* fs_name, int32_t drive_type);
 

@@ -61,20 +61,34 @@ void fuzz_reset_program_state() {
 
 void plat_root_source(const char*) {}
 
-int plat_drive_type(const char* root) { return static_cast<int>(mix(root, 1) % 9) - 1; }
+namespace {
 
-bool plat_volume_information(const char* root, char* label, uint32_t* serial,
-                             uint32_t* max_component, uint32_t* flags, char* fs_name,
-                             uint32_t size) {
+// Now and then a drive stops answering, at any of its queries.
+bool silent(const char* root, uint32_t salt) { return mix(root, salt) % 23 == 0; }
+
+}  // namespace
+
+void plat_drive_time_limit(uint32_t) {}
+
+Answer plat_drive_type(const char* root, int* type) {
+  if (silent(root, 11)) return Answer::kNoAnswer;
+  *type = static_cast<int>(mix(root, 1) % 9) - 1;
+  return Answer::kOk;
+}
+
+Answer plat_volume_information(const char* root, char* label, uint32_t* serial,
+                               uint32_t* max_component, uint32_t* flags, char* fs_name,
+                               uint32_t size) {
   static const char* const kFileSystems[] = {"FAT", "FAT12", "FAT32", "NTFS", "CDFS", "UDF", ""};
   uint32_t h = mix(root, 2);
-  if (h % 11 == 0) return false;
+  if (silent(root, 12)) return Answer::kNoAnswer;
+  if (h % 11 == 0) return Answer::kFailed;
   copy_text(label, size, root);
   copy_text(fs_name, size, kFileSystems[h % 7]);
   *serial = h;
   *max_component = h >> 8;
   *flags = h >> 4;
-  return true;
+  return Answer::kOk;
 }
 
 bool plat_version(uint32_t* platform_id, uint32_t* major, uint32_t* minor) {
@@ -85,22 +99,24 @@ bool plat_version(uint32_t* platform_id, uint32_t* major, uint32_t* minor) {
   return true;
 }
 
-bool plat_disk_free_space(const char* root, uint32_t* sectors_per_cluster,
-                          uint32_t* bytes_per_sector, uint32_t* free_clusters,
-                          uint32_t* total_clusters) {
+Answer plat_disk_free_space(const char* root, uint32_t* sectors_per_cluster,
+                            uint32_t* bytes_per_sector, uint32_t* free_clusters,
+                            uint32_t* total_clusters) {
   uint32_t h = mix(root, 3);
-  if (h % 13 == 0) return false;
+  if (silent(root, 13)) return Answer::kNoAnswer;
+  if (h % 13 == 0) return Answer::kFailed;
   *sectors_per_cluster = (h >> 4) % 129;  // 0 included
   *bytes_per_sector = h % 17 == 0 ? 0 : 512u << (h % 4);
   *total_clusters = mix(root, 4);
   *free_clusters = *total_clusters / ((h % 5) + 1);
-  return true;
+  return Answer::kOk;
 }
 
 FreeSpaceEx plat_disk_free_space_ex(const char* root, uint64_t* caller_free, uint64_t* total,
                                     uint64_t* total_free) {
   uint32_t h = mix(root, 5);
   if (h % 17 == 0) return FreeSpaceEx::kMissing;
+  if (silent(root, 14)) return FreeSpaceEx::kNoAnswer;
   if (h % 13 == 0) return FreeSpaceEx::kFailed;
   *total = (uint64_t{mix(root, 6)} << (h % 24)) + h;
   *total_free = *total / ((h % 7) + 1);
@@ -108,13 +124,14 @@ FreeSpaceEx plat_disk_free_space_ex(const char* root, uint64_t* caller_free, uin
   return FreeSpaceEx::kOk;
 }
 
-bool plat_ext_free_space(const char* root, uint32_t* sectors_per_cluster,
-                         uint32_t* bytes_per_sector) {
+Answer plat_ext_free_space(const char* root, uint32_t* sectors_per_cluster,
+                           uint32_t* bytes_per_sector) {
   uint32_t h = mix(root, 7);
-  if (h % 5 == 0) return false;
+  if (silent(root, 15)) return Answer::kNoAnswer;
+  if (h % 5 == 0) return Answer::kFailed;
   *sectors_per_cluster = (h >> 3) % 129;
   *bytes_per_sector = h % 19 == 0 ? 0 : 512u << (h % 3);
-  return true;
+  return Answer::kOk;
 }
 
 uint32_t plat_current_directory(char* buffer, uint32_t size) {

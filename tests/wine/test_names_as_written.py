@@ -33,7 +33,7 @@ from typing import Optional
 
 from report_model import (Volume, drive_name_line, fatal, full_report, unreadable_volume,
                           volume_lines, wine_answers)
-from test_system_calls import DRIVE_QUERY, own_calls
+from test_system_calls import DRIVE_QUERY, RELAY, own_calls
 from winelib import (LOCALES, WINE64, drive_suite, loader, program_errors, start,
                      volume_label_file, volume_serial_file, windows_path)
 
@@ -177,7 +177,7 @@ def traced_queries(wine, exe, bits, args, locale, trace):
     relay trace of its own calls."""
     with open(trace, "wb") as log:
         subprocess.run([loader(exe, bits), exe] + args,
-                       env=wine.run_env(locale, {"WINEDEBUG": "+relay"}),
+                       env=wine.run_env(locale, {"WINEDEBUG": RELAY}),
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log,
                        timeout=120)
     return [(function, wide_argument(arguments))

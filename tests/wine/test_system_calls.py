@@ -8,6 +8,9 @@ trace of the calls whose return address lies in the program's own image.
 - NT mode: the drive is asked through the wide interfaces.
 - Both modes: SetErrorMode with SEM_FAILCRITICALERRORS comes before the
   first drive query, so that a drive without its medium raises no dialog.
+- Both modes: each drive query runs on a thread of its own, which the
+  program waits for no longer than the drive's time limit; with /t0 the
+  same queries are asked on the program's one thread, as they always were.
 """
 
 import os
@@ -22,7 +25,9 @@ from winelib import WINE64, loader, skip, start
 
 CONVERSIONS = {"MultiByteToWideChar", "WideCharToMultiByte"}
 DRIVE_QUERY = re.compile(r"^(GetDriveType|GetVolumeInformation|GetDiskFreeSpace)")
-CALL = re.compile(r"^([0-9a-f]+):Call ([\w.]+)\.(\w+)\((.*)\) ret=([0-9a-fA-F]+)$")
+# Wine's trace with +pid,+relay: "process:thread:Call DLL.Function(...) ret=...".
+RELAY = "+pid,+relay"
+CALL = re.compile(r"^([0-9a-f]+:[0-9a-f]+):Call ([\w.]+)\.(\w+)\((.*)\) ret=([0-9a-fA-F]+)$")
 
 
 def image_range(exe):
@@ -38,21 +43,52 @@ def image_range(exe):
     return base, base + struct.unpack_from("<I", data, optional + 56)[0]
 
 
-def own_calls(trace, exe):
-    """[(dll, function, arguments)] the program made itself, in order: calls
-    returning into its image, on the thread that started its runtime."""
+def threaded_calls(trace, exe):
+    """[(main thread?, dll, function, arguments)] the program made itself, in
+    order: calls returning into its image, from the moment the thread that
+    started its runtime asked for the arguments; the threads it starts for
+    its drive queries included."""
     first, end = image_range(exe)
-    thread, calls = None, []
+    main_thread, calls = None, []
     with open(trace, errors="replace") as f:
         for line in f:
             m = CALL.match(line.rstrip("\n"))
             if not m or not first <= int(m.group(5), 16) < end:
                 continue
-            if thread is None and m.group(3) in ("__getmainargs", "__wgetmainargs"):
-                thread = m.group(1)
-            if m.group(1) == thread:
-                calls.append((m.group(2).upper(), m.group(3), m.group(4)))
+            if main_thread is None and m.group(3) in ("__getmainargs", "__wgetmainargs"):
+                main_thread = m.group(1)
+            # Wine's own programs started with the run may have their image
+            # at the same address: only the program's process counts.
+            if main_thread is not None and process(m.group(1)) == process(main_thread):
+                calls.append((m.group(1) == main_thread, m.group(2).upper(), m.group(3),
+                              m.group(4)))
     return calls
+
+
+def process(thread):
+    return thread.split(":")[0]
+
+
+def own_calls(trace, exe):
+    """[(dll, function, arguments)] the program made itself, in order."""
+    return [call[1:] for call in threaded_calls(trace, exe)]
+
+
+def queries_waited_for(calls, limit_ms):
+    """For each drive query: (its name, whether it ran on a thread of its
+    own that the main thread had just started, and whether the main thread
+    waited for it at most limit_ms)."""
+    found = []
+    for i, (main, dll, function, _) in enumerate(calls):
+        if dll != "KERNEL32" or not DRIVE_QUERY.match(function):
+            continue
+        before = [c for c in calls[:i] if c[0]][-3:]
+        started = not main and any(c[2] == "CreateThread" for c in before)
+        waits = [c for c in calls[i:] if c[0] and c[2] == "WaitForSingleObject"][:1]
+        waits += [c for c in before if c[2] == "WaitForSingleObject"]
+        limited = any(0 < int(c[3].split(",")[1], 16) <= limit_ms for c in waits)
+        found.append((function, started, limited))
+    return found
 
 
 def error_mode_first(calls):
@@ -62,6 +98,24 @@ def error_mode_first(calls):
     modes = [i for i, c in enumerate(calls)
              if c[1] == "SetErrorMode" and int(c[2].split(",")[0] or "0", 16) & 1]
     return bool(queries) and bool(modes) and modes[0] < queries[0]
+
+
+NT_QUERIES = ["GetDriveTypeW", "GetVolumeInformationW", "GetDiskFreeSpaceW",
+              "GetDiskFreeSpaceExW"]
+
+
+def drive_queries(calls):
+    return [c[1] for c in calls if c[0] == "KERNEL32" and DRIVE_QUERY.match(c[1])]
+
+
+def all_waited_for(threaded, limit_ms):
+    """True when there are drive queries and each ran on a thread the
+    program started for it and waited for no longer than limit_ms."""
+    found = queries_waited_for(threaded, limit_ms)
+    if not found or not all(started and limited for _, started, limited in found):
+        print(f"  drive queries (name, on a thread started for it, waited for in time): {found}")
+        return False
+    return True
 
 
 def wide_kernel_calls(calls):
@@ -75,7 +129,7 @@ def main():
     opts, wine, check = start()
     wine.command([WINE64, "reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayFromInclude",
                   "/d", "volsurvey.exe", "/f"])
-    relay = dict(wine.env, WINEDEBUG="+relay")
+    relay = dict(wine.env, WINEDEBUG=RELAY)
     try:
         with tempfile.TemporaryDirectory(dir=os.path.dirname(wine.prefix)) as folder:
             trace = os.path.join(folder, "trace")
@@ -83,7 +137,7 @@ def main():
             # A Japanese Windows 98 on its console.
             wine.configure(version="win98")
             pane = Pane(wine, opts.exe, ["c"], locale="ja_JP.UTF-8", log=trace,
-                        env={"WINEDEBUG": "+relay"})
+                        env={"WINEDEBUG": RELAY})
             try:
                 check.equal("Windows 98: exit code", pane.exit_code(timeout=120), 0)
                 rows = pane.rows()
@@ -91,7 +145,10 @@ def main():
                             ["              ドライブ名:C:", "            ドライブ種別:FIXED"])
             finally:
                 pane.close()
-            calls = own_calls(trace, opts.exe)
+            threaded = threaded_calls(trace, opts.exe)
+            calls = [call[1:] for call in threaded]
+            check.equal("Windows 98: each drive query on a thread waited for 30 s at most",
+                        all_waited_for(threaded, 30000), True)
             check.equal("Windows 98: no wide function of kernel32 but the conversions",
                         wide_kernel_calls(calls), [])
             check.equal("Windows 98: the console gets bytes, not WriteConsoleW",
@@ -106,15 +163,30 @@ def main():
                                         stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                         stderr=log, timeout=120)
             check.equal("NT: exit code", result.returncode, 0)
-            calls = own_calls(trace, opts.exe)
-            asked = [c[1] for c in calls if c[0] == "KERNEL32" and DRIVE_QUERY.match(c[1])]
+            threaded = threaded_calls(trace, opts.exe)
+            calls = [call[1:] for call in threaded]
             # The 64-bit query is asked too: it tells a volume of 2^32
             # clusters or more, whose classic counts are cut.
-            check.equal("NT: the drive is asked through the wide interfaces", asked,
-                        ["GetDriveTypeW", "GetVolumeInformationW", "GetDiskFreeSpaceW",
-                         "GetDiskFreeSpaceExW"])
+            check.equal("NT: the drive is asked through the wide interfaces",
+                        drive_queries(calls), NT_QUERIES)
+            check.equal("NT: each drive query on a thread waited for 30 s at most",
+                        all_waited_for(threaded, 30000), True)
             check.equal("NT: error mode set before the first drive query",
                         error_mode_first(calls), True)
+
+            # Without a limit the program asks as it always did: on its one
+            # thread, the same questions in the same order.
+            with open(trace, "wb") as log:
+                result = subprocess.run([loader(opts.exe), opts.exe, "/t0", "c"], env=relay,
+                                        stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                        stderr=log, timeout=120)
+            check.equal("NT, /t0: exit code", result.returncode, 0)
+            threaded = threaded_calls(trace, opts.exe)
+            check.equal("NT, /t0: the same drive queries",
+                        drive_queries([call[1:] for call in threaded]), NT_QUERIES)
+            check.equal("NT, /t0: every call on the program's one thread, none started",
+                        (all(call[0] for call in threaded),
+                         any(call[2] == "CreateThread" for call in threaded)), (True, False))
     finally:
         wine.command([WINE64, "reg", "delete", r"HKCU\Software\Wine\Debug", "/v",
                       "RelayFromInclude", "/f"], check=False)

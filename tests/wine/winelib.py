@@ -13,11 +13,14 @@ import atexit
 import contextlib
 import fcntl
 import os
+import select
 import shutil
+import signal
 import struct
 import subprocess
 import sys
 import tempfile
+import time
 
 SKIP = 77  # ctest's SKIP_RETURN_CODE for these tests
 
@@ -310,6 +313,39 @@ class Mounts:
                                                  capture_output=True))
         return device
 
+    def stall_fs(self, label, block_size=4096, blocks=16384, free=4096, serial=None):
+        """A fresh stallfs mount (tests/wine/stallfs.c, compiled into the
+        build folder beside this one the first time): a root with a
+        .windows-label holding label and, when given, a .windows-serial,
+        whose statfs answers the figures given, at once until told otherwise
+        (see StallFs).  Refused where FUSE cannot be used."""
+        binary = build_stallfs(os.path.dirname(self.under))
+        handle, control = tempfile.mkstemp(dir=self.under, suffix=".control")
+        os.close(handle)
+        folder = self._folder()
+        fs = StallFs(folder, control)
+        fs.ok()
+        try:
+            # Appended to, whatever the reader does meanwhile.
+            with open(fs.log, "ab") as log:
+                # In the foreground: the process is the server, stopped by
+                # its id.
+                fs.process = subprocess.Popen([binary, control, str(block_size), str(blocks),
+                                               str(free), label, serial or "-", folder, "-f"],
+                                              stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+        except OSError as e:
+            for path in (fs.log, control):
+                os.remove(path)
+            os.rmdir(folder)
+            raise Refused(f"cannot start stallfs: {e}") from None
+        self._undo.append(fs.close)
+        deadline = time.monotonic() + 10
+        while not is_mount_point(folder):
+            if fs.process.poll() is not None or time.monotonic() > deadline:
+                raise Refused(f"cannot mount stallfs here: {one_line(fs.log_text())}")
+            time.sleep(0.05)
+        return fs
+
     def missing_folder(self):
         """A path under the mounts folder where nothing exists."""
         path = os.path.join(self._folder(), "gone")
@@ -319,6 +355,157 @@ class Mounts:
     def close(self):
         while self._undo:
             self._undo.pop()()
+
+
+STALLFS_SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "stallfs.c")
+
+
+def build_stallfs(folder):
+    """stallfs built into folder, compiled again only when its source is
+    newer; Refused where the FUSE library and its headers are missing."""
+    binary = os.path.join(folder, "stallfs")
+    if os.path.exists(binary) and os.path.getmtime(binary) >= os.path.getmtime(STALLFS_SOURCE):
+        return binary
+    try:
+        flags = subprocess.run(["pkg-config", "--cflags", "--libs", "fuse"], capture_output=True)
+    except OSError as e:
+        raise Refused(f"cannot build stallfs: {e}") from None
+    if flags.returncode != 0:
+        raise Refused(f"cannot build stallfs (libfuse-dev?): {one_line(flags.stderr)}")
+    os.makedirs(folder, exist_ok=True)
+    building = binary + ".new"
+    subprocess.run(["cc", "-std=gnu11", "-O2", "-Wall", "-Wextra", "-Werror", STALLFS_SOURCE,
+                    "-o", building] + flags.stdout.decode().split(), check=True)
+    os.replace(building, binary)
+    return binary
+
+
+def is_mount_point(folder):
+    with open("/proc/self/mounts") as f:
+        return any(line.split()[1] == folder for line in f)
+
+
+class StallFs:
+    """A mounted stallfs: folder is the mount, and ok(), stall() and
+    delay(ms) say how its statfs answers from the next request on (a
+    statfs already stalled answers once it is ok again); with after=N the
+    next N requests are still answered at once."""
+
+    def __init__(self, folder, control):
+        self.folder = folder
+        self.control = control
+        self.log = control[:-len(".control")] + ".log"
+        self.process = None
+
+    def ok(self):
+        self._tell("ok")
+
+    def stall(self, after=0):
+        self._tell("stall", after)
+
+    def delay(self, ms, after=0):
+        self._tell(f"delay {int(ms)}", after)
+
+    def _tell(self, mode, after=0):
+        if after:
+            mode = f"after {int(after)} {mode}"
+        # Whole or not at all: the server may read it at any moment.
+        with open(self.control + ".new", "w") as f:
+            f.write(mode + "\n")
+        os.replace(self.control + ".new", self.control)
+
+    def log_text(self):
+        """What the server has logged: one line per statfs and how it ended."""
+        with open(self.log, "rb") as f:
+            return f.read()
+
+    def close(self):
+        """Answers any waiting statfs, unmounts (lazily while still busy) and
+        ends the server."""
+        try:
+            self.ok()
+            if self.process.poll() is None:
+                if subprocess.run(["fusermount", "-u", self.folder],
+                                  capture_output=True).returncode != 0:
+                    subprocess.run(["fusermount", "-u", "-z", self.folder], capture_output=True)
+                try:
+                    self.process.wait(timeout=5)
+                except subprocess.TimeoutExpired:
+                    # Ending the server ends its connection, and every
+                    # request still waiting on it with an error.
+                    self.process.send_signal(signal.SIGTERM)
+                    try:
+                        self.process.wait(timeout=5)
+                    except subprocess.TimeoutExpired:
+                        self.process.kill()
+                        self.process.wait()
+            if is_mount_point(self.folder):
+                unmount(self.folder)
+        finally:
+            for path in (self.control, self.control + ".new", self.log):
+                if os.path.exists(path):
+                    os.remove(path)
+            shutil.rmtree(self.folder, ignore_errors=True)
+
+
+@contextlib.contextmanager
+def holding(wine, holder, letter, timeout=30):
+    """For the time of the block, tests/wine/hold_drive.exe (the path
+    holder) keeps the root of letter open, so that Wine's server no longer
+    asks the drive's file system anything when a program opens a file of
+    it; the block starts once the handle is open."""
+    with tempfile.TemporaryFile() as errors:
+        process = subprocess.Popen([loader(holder), holder, letter.upper() + ":\\"],
+                                   env=wine.run_env(), stdin=subprocess.PIPE,
+                                   stdout=subprocess.PIPE, stderr=errors)
+        try:
+            line = read_line(process.stdout, timeout)
+            if line.strip() != b"held":
+                errors.seek(0)
+                raise RuntimeError(f"hold_drive {letter}: answered {line!r}: "
+                                   f"{one_line(errors.read())}")
+            yield process
+        finally:
+            # Its standard input closed, the holder ends by itself.
+            process.stdin.close()
+            try:
+                process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+            process.stdout.close()
+
+
+def read_line(stream, timeout):
+    """One line from a pipe, or what came before the time-out or its end."""
+    line = b""
+    deadline = time.monotonic() + timeout
+    while not line.endswith(b"\n"):
+        left = deadline - time.monotonic()
+        if left <= 0 or not select.select([stream], [], [], left)[0]:
+            break
+        piece = os.read(stream.fileno(), 1)
+        if not piece:
+            break
+        line += piece
+    return line
+
+
+def wine_processes(wine, name):
+    """(pid, command line) of the processes of wine's prefix whose command
+    line holds name."""
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/environ", "rb") as f:
+                environ = f.read().split(b"\0")
+            with open(f"/proc/{pid}/cmdline", "rb") as f:
+                command = f.read().replace(b"\0", b" ").decode(errors="replace").strip()
+        except OSError:
+            continue
+        if b"WINEPREFIX=" + wine.prefix.encode() in environ and name in command:
+            found.append((int(pid), command))
+    return found
 
 
 def one_line(message):
@@ -456,10 +643,12 @@ class Builds:
     bitness: every case runs on both, each against what it must print, and
     the two outputs must agree wherever the two programs can."""
 
-    def __init__(self, exe, peer, check):
+    def __init__(self, exe, peer, check, compare=True):
         self.check = check
         # Absolute: some cases run from a folder of a test drive.
         self.exes = {pe_bits(exe): os.path.abspath(exe)}
+        if not compare:
+            return
         if peer and os.path.exists(peer):
             self.exes[pe_bits(peer)] = os.path.abspath(peer)
         else:
@@ -491,14 +680,15 @@ class Builds:
 
 
 @contextlib.contextmanager
-def drive_suite(opts, wine, check, letters, shares=()):
-    """The frame of a suite that maps drives: (builds, mounts) to use.  A
-    mount or loop device this machine refuses skips the suite with its
-    reason; whatever happens, the letters and (server, share) pairs are
-    forgotten and every mount and device undone."""
+def drive_suite(opts, wine, check, letters, shares=(), compare=True):
+    """The frame of a suite that maps drives: (builds, mounts) to use; the
+    builds are the one under test alone where compare is false.  A mount or
+    loop device this machine refuses skips the suite with its reason;
+    whatever happens, the letters and (server, share) pairs are forgotten
+    and every mount and device undone."""
     mounts = Mounts(opts.mounts)
     try:
-        yield Builds(opts.exe, opts.peer, check), mounts
+        yield Builds(opts.exe, opts.peer, check, compare), mounts
     except Refused as e:
         skip(str(e))
     finally:
