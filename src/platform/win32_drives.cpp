@@ -23,19 +23,21 @@ namespace {
 const char* g_root_source = nullptr;
 
 // A query of one drive root as the system takes it: UTF-16 on the NT
-// family, the bytes themselves on the 95 family.  Both belong to the block.
+// family, the bytes themselves on the 95 family.  Both belong to the block,
+// and so does `ok`, whether the system granted the request.
 struct RootQuery : QueryBlock {
   char* root;
   wchar_t* wide_root;
+  BOOL ok;
 };
 
 // A new block of type Block for `root`, its root copied in; null when
 // memory runs out.
 template <typename Block>
-Block* new_query(const char* root, void (*ask)(QueryBlock*)) {
+Block* new_query(const char* root, void (*question)(QueryBlock*)) {
   Block* block = static_cast<Block*>(calloc(1, sizeof(Block)));
   if (!block) return nullptr;
-  block->ask = ask;
+  block->ask = question;
   if (nt_family()) {
     block->wide_root = widen_from(kShiftJis, source_of(g_root_source), root);
   } else {
@@ -49,18 +51,23 @@ Block* new_query(const char* root, void (*ask)(QueryBlock*)) {
   return block;
 }
 
-void free_query(RootQuery* block) {
-  if (!block) return;
+// Asks the block's query in time: kOk when the system answered and granted
+// it, kFailed when it refused (or there was no memory to ask).  A block
+// whose query did not answer is the thread's now; any other is the
+// caller's to read, then to give to release().
+Answer ask(RootQuery* block) {
+  if (!block) return Answer::kFailed;
+  if (ask_in_time(block) == Answer::kNoAnswer) return Answer::kNoAnswer;
+  return block->ok ? Answer::kOk : Answer::kFailed;
+}
+
+// Frees a block once its answer has been read, unless it is left to the
+// thread of a query that did not answer.
+void release(RootQuery* block, Answer answer) {
+  if (!block || answer == Answer::kNoAnswer) return;
   free(block->root);
   free(block->wide_root);
   free(block);
-}
-
-// Asks the block's query in time.  A block whose query did not answer is
-// the thread's now; one that answered is the caller's to read and free.
-Answer ask(RootQuery* block) {
-  if (!block) return Answer::kFailed;  // no memory for the question
-  return ask_in_time(block);
 }
 
 // A Shift-JIS text into `out` of `size` bytes, cut after its last whole
@@ -87,10 +94,10 @@ struct DriveTypeQuery : RootQuery {
 void ask_drive_type(QueryBlock* query) {
   DriveTypeQuery* q = static_cast<DriveTypeQuery*>(query);
   q->type = q->wide_root ? GetDriveTypeW(q->wide_root) : GetDriveTypeA(q->root);
+  q->ok = TRUE;
 }
 
 struct VolumeQuery : RootQuery {
-  BOOL ok;
   DWORD serial, component, flags;
   wchar_t wide_label[MAX_PATH + 1], wide_fs[MAX_PATH + 1];
   char label[MAX_PATH + 1], fs[MAX_PATH + 1];
@@ -106,7 +113,6 @@ void ask_volume(QueryBlock* query) {
 }
 
 struct FreeSpaceQuery : RootQuery {
-  BOOL ok;
   DWORD sectors_per_cluster, bytes_per_sector, free_clusters, total_clusters;
 };
 
@@ -122,7 +128,6 @@ void ask_free_space(QueryBlock* query) {
 
 struct FreeSpaceExQuery : RootQuery {
   FARPROC entry;
-  BOOL ok;
   ULARGE_INTEGER caller_free, total, total_free;
 };
 
@@ -164,7 +169,6 @@ static_assert(sizeof(ExtGetDskFreSpcStruc) == 44, "ExtGetDskFreSpcStruc");
 struct DeviceQuery : RootQuery {
   DiocRegisters regs;
   ExtGetDskFreSpcStruc result;
-  BOOL ok;
 };
 
 void ask_device(QueryBlock* query) {
@@ -202,7 +206,7 @@ Answer plat_drive_type(const char* root, int* type) {
   if (answer == Answer::kNoAnswer) return answer;
   // Without memory for the question the root counts as none.
   *type = answer == Answer::kOk ? static_cast<int>(q->type) : DRIVE_NO_ROOT_DIR;
-  free_query(q);
+  release(q, answer);
   return Answer::kOk;
 }
 
@@ -211,8 +215,6 @@ Answer plat_volume_information(const char* root, char* label, uint32_t* serial,
                                char* fs_name, uint32_t size) {
   VolumeQuery* q = new_query<VolumeQuery>(root, ask_volume);
   Answer answer = ask(q);
-  if (answer == Answer::kNoAnswer) return answer;
-  if (answer == Answer::kOk && !q->ok) answer = Answer::kFailed;
   if (answer == Answer::kOk) {
     if (q->wide_root) {
       narrow_into(label, size, q->wide_label);
@@ -226,7 +228,7 @@ Answer plat_volume_information(const char* root, char* label, uint32_t* serial,
     *max_component = q->component;
     *flags = q->flags;
   }
-  free_query(q);
+  release(q, answer);
   return answer;
 }
 
@@ -235,15 +237,13 @@ Answer plat_disk_free_space(const char* root, uint32_t* sectors_per_cluster,
                             uint32_t* total_clusters) {
   FreeSpaceQuery* q = new_query<FreeSpaceQuery>(root, ask_free_space);
   Answer answer = ask(q);
-  if (answer == Answer::kNoAnswer) return answer;
-  if (answer == Answer::kOk && !q->ok) answer = Answer::kFailed;
   if (answer == Answer::kOk) {
     *sectors_per_cluster = q->sectors_per_cluster;
     *bytes_per_sector = q->bytes_per_sector;
     *free_clusters = q->free_clusters;
     *total_clusters = q->total_clusters;
   }
-  free_query(q);
+  release(q, answer);
   return answer;
 }
 
@@ -256,15 +256,14 @@ FreeSpaceEx plat_disk_free_space_ex(const char* root, uint64_t* caller_free,
   FreeSpaceExQuery* q = new_query<FreeSpaceExQuery>(root, ask_free_space_ex);
   if (q) q->entry = entry;
   Answer answer = ask(q);
-  if (answer == Answer::kNoAnswer) return FreeSpaceEx::kNoAnswer;
-  FreeSpaceEx result = answer == Answer::kOk && q->ok ? FreeSpaceEx::kOk : FreeSpaceEx::kFailed;
-  if (result == FreeSpaceEx::kOk) {
+  if (answer == Answer::kOk) {
     *caller_free = q->caller_free.QuadPart;
     *total = q->total.QuadPart;
     *total_free = q->total_free.QuadPart;
   }
-  free_query(q);
-  return result;
+  release(q, answer);
+  if (answer == Answer::kNoAnswer) return FreeSpaceEx::kNoAnswer;
+  return answer == Answer::kOk ? FreeSpaceEx::kOk : FreeSpaceEx::kFailed;
 }
 
 // The outputs are written only by the 32-bit build.
@@ -283,17 +282,15 @@ Answer plat_ext_free_space(const char* root, uint32_t* sectors_per_cluster,
   DeviceQuery* q = new_query<DeviceQuery>(root, ask_device);
   // The request names the root in the 95 family's own bytes.
   if (q && !q->root) {
-    free_query(q);
+    release(q, Answer::kFailed);
     return Answer::kFailed;
   }
   Answer answer = ask(q);
-  if (answer == Answer::kNoAnswer) return answer;
-  if (answer == Answer::kOk && !q->ok) answer = Answer::kFailed;
   if (answer == Answer::kOk) {
     *sectors_per_cluster = q->result.sectors_per_cluster;
     *bytes_per_sector = q->result.bytes_per_sector;
   }
-  free_query(q);
+  release(q, answer);
   return answer;
 #endif
 }
