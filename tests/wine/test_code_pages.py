@@ -17,24 +17,12 @@ import shutil
 import sys
 import tempfile
 
-from winelib import LOCALES, drive_suite, start, windows_path
+from winelib import LOCALES, drive_suite, shown, start, windows_path
 
 # Shows the options of the file beside the program: with both reports off a
 # run prints nothing at all.
 CONFIG = "/v\r\n/s\r\n"
 FOLDERS = ["山田ツール", "José", "한글"]
-
-
-def shown(text):
-    """Text as the program shows it: "?" for each character Shift-JIS lacks."""
-    out = []
-    for ch in text:
-        try:
-            ch.encode("cp932")
-            out.append(ch)
-        except UnicodeEncodeError:
-            out.append("?")
-    return "".join(out)
 
 
 def install(folder, exe, name, config):

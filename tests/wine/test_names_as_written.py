@@ -34,7 +34,7 @@ from typing import Optional
 from report_model import (Volume, drive_name_line, fatal, full_report, unreadable_volume,
                           volume_lines, wine_answers)
 from test_system_calls import DRIVE_QUERY, RELAY, own_calls
-from winelib import (LOCALES, WINE64, drive_suite, loader, program_errors, start,
+from winelib import (LOCALES, WINE64, drive_suite, loader, program_errors, shown, start,
                      volume_label_file, volume_serial_file, windows_path)
 
 SERVER = "srv"
@@ -94,18 +94,6 @@ NO_CONFIG = "・現在設定=設定ファイルが存在しません。".encode(
 WIDE_ARGUMENT = re.compile(r'L"((?:[^"\\]|\\.)*)"')
 WIDE_ESCAPE = re.compile(r"\\(?:([0-9a-f]{4})|(.))")
 ESCAPED = {"n": "\n", "r": "\r", "t": "\t"}
-
-
-def shown(text):
-    """Text as the program shows it: "?" for each character Shift-JIS lacks."""
-    out = []
-    for ch in text:
-        try:
-            ch.encode("cp932")
-            out.append(ch)
-        except UnicodeEncodeError:
-            out.append("?")
-    return "".join(out)
 
 
 def wide_argument(arguments):

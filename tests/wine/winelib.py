@@ -512,6 +512,18 @@ def one_line(message):
     return " ".join(message.decode(errors="replace").split())
 
 
+def shown(text):
+    """Text as the program shows it: "?" for each character Shift-JIS lacks."""
+    out = []
+    for ch in text:
+        try:
+            ch.encode("cp932")
+            out.append(ch)
+        except UnicodeEncodeError:
+            out.append("?")
+    return "".join(out)
+
+
 def windows_path(path):
     """The path of a Unix file as Wine's Z: drive shows it."""
     return "Z:" + os.path.abspath(path).replace("/", "\\")
