@@ -30,8 +30,8 @@ import time
 
 from report_model import (Volume, WINE_DRIVE_TYPE, drive_name_line, fatal, full_report,
                           volume_lines, wine_answers)
-from winelib import (drive_suite, holding, loader, pe_bits, program_errors, start,
-                     volume_label_file, volume_serial_file, wine_processes)
+from winelib import (drive_suite, holding, loader, pe_bits, program_errors, redirected_output,
+                     start, volume_label_file, volume_serial_file, wine_processes)
 
 LETTER = "N"
 NAME = LETTER + ":"
@@ -84,10 +84,8 @@ def run_to_file(wine, exe, args, timeout):
             code = None
         seconds = time.monotonic() - started
         out.seek(0)
-        text = out.read().decode("cp932", errors="replace")
-    if "\n" in text.replace("\r\n", ""):
-        raise AssertionError(f"a bare LF in redirected output: {text!r}")
-    return text.replace("\r\n", "\n"), program_errors(err), code, seconds
+        text = redirected_output(out.read())
+    return text, program_errors(err), code, seconds
 
 
 class Bed:

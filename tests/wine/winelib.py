@@ -199,10 +199,16 @@ class Wine:
         result = subprocess.run([loader(exe, bits), exe] + args,
                                 env=self.run_env(locale, env), capture_output=True,
                                 stdin=subprocess.DEVNULL, timeout=timeout, cwd=cwd)
-        out = result.stdout.decode("cp932")
-        if "\n" in out.replace("\r\n", ""):
-            raise AssertionError(f"a bare LF in redirected output: {out!r}")
-        return out.replace("\r\n", "\n"), program_errors(result.stderr), result.returncode
+        return redirected_output(result.stdout), program_errors(result.stderr), result.returncode
+
+
+def redirected_output(stdout):
+    """A program's redirected standard output as text: every line end must
+    be CR LF, which becomes LF."""
+    out = stdout.decode("cp932")
+    if "\n" in out.replace("\r\n", ""):
+        raise AssertionError(f"a bare LF in redirected output: {out!r}")
+    return out.replace("\r\n", "\n")
 
 
 def program_errors(stderr):
@@ -263,9 +269,7 @@ class Mounts:
             fields = line.split(None, 1)
             if len(fields) == 2 and fields[1].strip().startswith(prefix):
                 subprocess.run(["losetup", "--detach", fields[0]], capture_output=True)
-        with open("/proc/self/mounts") as f:
-            points = [line.split()[1] for line in f]
-        for point in sorted((p for p in points if p.startswith(prefix)), reverse=True):
+        for point in sorted((p for p in mount_points() if p.startswith(prefix)), reverse=True):
             unmount(point)
 
     def _folder(self):
@@ -380,9 +384,13 @@ def build_stallfs(folder):
     return binary
 
 
-def is_mount_point(folder):
+def mount_points():
     with open("/proc/self/mounts") as f:
-        return any(line.split()[1] == folder for line in f)
+        return [line.split()[1] for line in f]
+
+
+def is_mount_point(folder):
+    return folder in mount_points()
 
 
 class StallFs:
