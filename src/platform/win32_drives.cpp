@@ -41,8 +41,9 @@ Block* new_query(const char* root, void (*question)(QueryBlock*)) {
   if (nt_family()) {
     block->wide_root = widen_from(kShiftJis, source_of(g_root_source), root);
   } else {
-    block->root = static_cast<char*>(malloc(strlen(root) + 1));
-    if (block->root) memcpy(block->root, root, strlen(root) + 1);
+    const size_t size = strlen(root) + 1;
+    block->root = static_cast<char*>(malloc(size));
+    if (block->root) memcpy(block->root, root, size);
   }
   if (!block->root && !block->wide_root) {
     free(block);
