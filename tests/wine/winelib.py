@@ -215,7 +215,14 @@ def program_errors(stderr):
     """A program's standard error as text, CR LF turned into LF, with the
     notes Wine itself writes there left out."""
     err = stderr.decode("cp932", errors="replace").replace("\r\n", "\n")
-    return "".join(line for line in err.splitlines(keepends=True)
+    lines = err.splitlines(keepends=True)
+    # Wine says "wine:" only when it could not start or run the program (an
+    # unhandled exception, a lost server): shown, so that a check failing
+    # for it says why.
+    for line in lines:
+        if line.startswith("wine:"):
+            print(f"     Wine said: {line.rstrip()}")
+    return "".join(line for line in lines
                    if not line.startswith(("wine:", "fixme:", "err:", "warn:")))
 
 
@@ -738,22 +745,24 @@ class Checks:
     """Collects failures so that one run reports all of them."""
 
     def __init__(self):
-        self.failures = 0
+        self.failures = []
         self.passed = 0
         self.skipped = []
 
+    def _fail(self, message):
+        self.failures.append(message)
+        print(message)
+
     def equal(self, what, actual, expected):
         if actual != expected:
-            self.failures += 1
-            print(f"FAIL {what}:\n  expected {expected!r}\n  actual   {actual!r}")
+            self._fail(f"FAIL {what}:\n  expected {expected!r}\n  actual   {actual!r}")
         else:
             self.passed += 1
             print(f"ok   {what}")
 
     def contains(self, what, text, piece):
         if piece not in text:
-            self.failures += 1
-            print(f"FAIL {what}: {piece!r} not in:\n{text}")
+            self._fail(f"FAIL {what}: {piece!r} not in:\n{text}")
         else:
             self.passed += 1
             print(f"ok   {what}")
@@ -769,5 +778,9 @@ class Checks:
             for line in self.skipped:
                 print(f"  {line}")
         if self.failures:
+            # Told again last: a log cut to its head and tail still shows them.
+            print(f"{len(self.failures)} check(s) failed:")
+            for message in self.failures:
+                print(message)
             return 1
         return SKIP if self.skipped and not self.passed else 0
