@@ -38,4 +38,4 @@ volsurvey_wine_test(system_calls test_system_calls.py)
 # A drive whose server stops answering; compiles stallfs into this build's
 # folder, and holds the drive open with hold_drive.
 volsurvey_wine_test(unanswered test_unanswered.py --holder $<TARGET_FILE:hold_drive>)
-volsurvey_wine_test(names_as_written test_names_as_written.py --peer ${VOLSURVEY_PEER_EXE})
+volsurvey_wine_test(names_as_written test_names_as_written.py)
