@@ -104,8 +104,9 @@ class Wine:
 
     def restart(self):
         """Wine reads drive types and the version at the next start."""
-        self.stop()
-        self._start()
+        with told_if_slow("Wine's restart"):
+            self.stop()
+            self._start()
 
     def set_version(self, version):
         """'win98' poses as Windows 98; None returns to Wine's default (NT)."""
@@ -196,10 +197,23 @@ class Wine:
         names the program's bitness where exe is a Windows path; locale (a
         Linux locale, e.g. ja_JP.UTF-8) sets the system's code pages; env
         adds variables."""
-        result = subprocess.run([loader(exe, bits), exe] + args,
-                                env=self.run_env(locale, env), capture_output=True,
-                                stdin=subprocess.DEVNULL, timeout=timeout, cwd=cwd)
+        with told_if_slow(f"the run of {os.path.basename(exe)} {' '.join(args)}"):
+            result = subprocess.run([loader(exe, bits), exe] + args,
+                                    env=self.run_env(locale, env), capture_output=True,
+                                    stdin=subprocess.DEVNULL, timeout=timeout, cwd=cwd)
         return redirected_output(result.stdout), program_errors(result.stderr), result.returncode
+
+
+@contextlib.contextmanager
+def told_if_slow(what, seconds=10):
+    """Logs a step that took far longer than such steps take (a run, a
+    restart: well under two seconds), so that a suite that was slow, or that
+    failed after a wait, says where the time went."""
+    began = time.monotonic()
+    yield
+    took = time.monotonic() - began
+    if took > seconds:
+        print(f"     slow: {what} took {took:.1f} s")
 
 
 def redirected_output(stdout):
