@@ -4,6 +4,8 @@
 #include <cstring>
 #include <cwchar>
 
+#include "text/strings.h"
+
 namespace {
 
 // A text handed to the program, with the UTF-16 it stands for.  `spelled`
@@ -28,6 +30,15 @@ size_t char_form(const Codec& codec, const wchar_t* units, size_t k, char* out) 
     m = 1;
   }
   return m;
+}
+
+// A NUL-terminated heap copy of `n` units; null when memory runs out.
+wchar_t* copy_units(const wchar_t* units, size_t n) {
+  wchar_t* copy = static_cast<wchar_t*>(malloc((n + 1) * sizeof(wchar_t)));
+  if (!copy) return nullptr;
+  if (n) wmemcpy(copy, units, n);
+  copy[n] = L'\0';
+  return copy;
 }
 
 void free_source(Source* s) {
@@ -96,15 +107,11 @@ wchar_t* widen_from(const Codec& codec, const WideName* source, const char* text
 }
 
 bool keep_source(const char* handed_out, const wchar_t* units, size_t n) {
-  Source s = {handed_out, static_cast<char*>(malloc(strlen(handed_out) + 1)),
-              {static_cast<wchar_t*>(malloc((n + 1) * sizeof(wchar_t))), n}};
-  wchar_t* copy = const_cast<wchar_t*>(s.name.units);
-  if (!s.spelled || !copy) {
+  Source s = {handed_out, dup_string(handed_out), {copy_units(units, n), n}};
+  if (!s.spelled || !s.name.units) {
     free_source(&s);
     return false;
   }
-  memcpy(s.spelled, handed_out, strlen(handed_out) + 1);
-  if (n) wmemcpy(copy, units, n);
   for (size_t i = 0; i < g_source_count; ++i) {
     if (g_sources[i].address == handed_out) {
       free_source(&g_sources[i]);

@@ -58,14 +58,13 @@ wchar_t* wide_name(const WideName* source, const char* name) {
   return widen_from(kShiftJis, source, name);
 }
 
-// A copy of `n` units as the source of names to come.
+// Takes `units`, a heap text of `n` units, as the source of names to come.
+// Null, for want of memory, leaves the name without one: the "?" form then
+// reaches the system as it stands.
 void keep_name(WideName* name, const wchar_t* units, size_t n) {
-  wchar_t* copy = static_cast<wchar_t*>(malloc((n + 1) * sizeof(wchar_t)));
-  if (!copy) return;  // the "?" form then reaches the system as it stands
-  wmemcpy(copy, units, n);
-  copy[n] = L'\0';
+  if (!units) return;
   free(const_cast<wchar_t*>(name->units));
-  name->units = copy;
+  name->units = units;
   name->n = n;
 }
 
@@ -185,9 +184,11 @@ uint32_t plat_module_file_name(char* buffer, uint32_t size) {
     }
   }
   char* path = wide ? narrow_text(kShiftJis, wide, length) : nullptr;
-  if (path) keep_name(&g_module, wide, length);
-  free(wide);
-  if (!path) return 0;
+  if (!path) {
+    free(wide);
+    return 0;
+  }
+  keep_name(&g_module, wide, length);
   uint32_t n = static_cast<uint32_t>(strlen(path));
   memcpy(buffer, path, n < size ? n + 1 : size);  // cut short, as Windows XP leaves it
   free(path);
@@ -259,9 +260,8 @@ bool plat_stored_file_name(const char* path, char* name, size_t size) {
   if (whole) {
     wmemcpy(whole, wide, folder);
     wmemcpy(whole + folder, stored, stored_length + 1);
-    keep_name(&g_program, whole, folder + stored_length);
   }
-  free(whole);
+  keep_name(&g_program, whole, folder + stored_length);
   char* narrow = narrow_text(kShiftJis, stored, stored_length);
   bool fits = narrow && copy_name(name, size, narrow);
   free(narrow);
