@@ -1,9 +1,9 @@
 // Waiting for a drive no longer than it is allowed.
 //
 // A query of a drive that stopped answering (a file server gone, a failing
-// disk) can hold its caller for minutes or for ever.  So each query runs on
-// a thread of its own while the program waits for it only as long as the
-// drive's time allowance lasts; the program's own logic stays on one
+// disk) can hold its caller for minutes or for ever.  So the queries run on
+// a thread other than the program's own, which waits for each only as long
+// as the drive's time allowance lasts; the program's own logic stays on one
 // thread.
 #ifndef VOLSURVEY_PLATFORM_WIN32_WAIT_H_
 #define VOLSURVEY_PLATFORM_WIN32_WAIT_H_
