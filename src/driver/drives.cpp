@@ -8,6 +8,7 @@
 #include "driver/fatal.h"
 #include "driver/settings.h"
 #include "platform/platform.h"
+#include "report/ask.h"
 #include "report/size.h"
 #include "report/volume.h"
 #include "text/scoped.h"
@@ -49,12 +50,28 @@ char* current_directory() {
   return nullptr;
 }
 
+// Asks the drive at `root` and prints its report; a drive whose report
+// stops short ends the run.
+void survey_one(const char* root, const char* source) {
+  DriveRecord record;
+  record.root = root;
+  finish_asking(start_asking(root, source, false), &record);
+  report_drive(record);
+  char* message = stop_message(record);
+  if (message) fatal_error("%s", message);
+}
+
 void report_one_argument(const char* argument) {
   char* root = make_drive_root(argument);
   ScopedFree root_holder(root);
   if (!root) fatal_error("ドライブ(%s)を参照できません。", argument);
-  plat_root_source(argument);
-  report_drive(root);
+  survey_one(root, argument);
+}
+
+// Two empty lines part the reports of two drives, one in wide mode.
+void print_separator() {
+  report_printf("\n");
+  if (!settings.wide_mode) report_printf("\n");
 }
 
 char* root_of_directory(const char* directory) {
@@ -78,36 +95,78 @@ char* make_drive_root(const char* argument) {
   return root;
 }
 
-void report_drive(const char* root) {
+void report_drive(const DriveRecord& record) {
+  const char* root = record.root;
   const int name_length = static_cast<int>(strlen(root)) - 1;
-  // Each drive has the whole limit for its own queries: one slow drive does
-  // not shorten the next one's.
-  plat_drive_time_limit(settings.time_limit * 1000);
   if (settings.show_volume) report_printf("              ドライブ名:%.*s\n", name_length, root);
-  // The volume report runs even when it prints nothing: it rejects an
-  // unreadable drive and records what the size report needs.
-  report_volume(root, settings.show_volume ? 1 : 0);
-  if (settings.show_volume && settings.show_size) report_printf("\n");
-  if (!settings.show_size) return;
-  if (!settings.show_volume) {
-    // Written outside the pager: every counted call is at least one line.
-    if (!settings.wide_mode) out_puts("      ");
-    report_printf("      ドライブ名:%.*s\n", name_length, root);
+  if (record.reached < Reached::kDriveType) return;
+  if (settings.show_volume && !settings.wide_mode) print_drive_type(record.facts);
+  const bool size_name_line = settings.show_size && !settings.show_volume;
+  if (record.reached >= Reached::kVolume || record.stop == Stop::kNoMedium) {
+    if (settings.show_volume && record.reached >= Reached::kVolume) {
+      print_volume(record.facts, record.volume);
+      if (settings.show_size) report_printf("\n");
+    }
+    if (size_name_line) {
+      // Written outside the pager: every counted call is at least one line.
+      if (!settings.wide_mode) out_puts("      ");
+      report_printf("      ドライブ名:%.*s\n", name_length, root);
+    }
   }
-  report_size(root);
+  if (record.stop == Stop::kNoMedium) {
+    if (settings.show_volume || size_name_line) print_no_medium(!settings.show_volume);
+    return;
+  }
+  if (record.reached >= Reached::kSize) print_size(record.size);
 }
 
 void report_drive_arguments(int argc, char** argv) {
   bool first = true;
   for (int i = 1; i < argc; ++i) {
     if (is_option_argument(argv[i])) continue;
-    if (!first) {
-      report_printf("\n");
-      if (!settings.wide_mode) report_printf("\n");
-    }
+    if (!first) print_separator();
     first = false;
     report_one_argument(argv[i]);
   }
+}
+
+int report_all_drives() {
+  const uint32_t letters = plat_logical_drives();
+  if (letters == 0) {
+    // The system cannot list its drives; it surely has the current one.
+    report_current_drive();
+    return 0;
+  }
+  struct Drive {
+    char root[4];
+    DriveQuestions* questions;
+  } drives[26];
+  int count = 0;
+  // Every drive is asked at once: the slowest, not the sum, sets the time.
+  for (int letter = 0; letter < 26; ++letter) {
+    if (!(letters & (1u << letter))) continue;
+    Drive& d = drives[count++];
+    memcpy(d.root, "A:\\", 4);
+    d.root[0] = static_cast<char>('A' + letter);
+    d.questions = start_asking(d.root, nullptr, true);
+  }
+  int code = 0;
+  for (int i = 0; i < count; ++i) {
+    DriveRecord record;
+    record.root = drives[i].root;
+    finish_asking(drives[i].questions, &record);
+    if (i > 0) print_separator();
+    report_drive(record);
+    char* message = stop_message(record);
+    if (message) {
+      // One drive's trouble is told where its report stops; the others
+      // are still reported.
+      drive_error(message);
+      free(message);
+      code = 1;
+    }
+  }
+  return code;
 }
 
 void report_current_drive() {
@@ -118,6 +177,5 @@ void report_current_drive() {
   if (!root) fatal_error("現在のドライブを参照できません。");
   // The directory is the text the root was made from: a share whose name
   // Shift-JIS cannot spell is asked for as the system gave it.
-  plat_root_source(directory);
-  report_drive(root);
+  survey_one(root, directory);
 }

@@ -45,6 +45,8 @@ int volsurvey_main(int argc, char** argv) {
   if (settings.pause_mode) report_pager_count(80, kPausePrompt);
 
   if (drive_count == 0) {
+    // Named drives are reported as named, whatever the configuration says.
+    if (settings.all_drives) return report_all_drives();
     report_current_drive();
   } else {
     report_drive_arguments(argc, argv);

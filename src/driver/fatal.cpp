@@ -44,6 +44,12 @@ void fatal_error(const char* format, ...) {
   exit_program(1);
 }
 
+void drive_error(const char* message) {
+  err_puts("\n\a");
+  err_puts(message);
+  err_puts("\n");
+}
+
 char* allocate(size_t n) {
   char* block = static_cast<char*>(malloc(n));
   if (!block) fatal_error("メモリー不足");

@@ -16,6 +16,10 @@
 // the mixed form as a function that may return.
 void fatal_error(const char* format, ...) __attribute__((noreturn, format(printf, 1, 2)));
 
+// Tells on standard error why one drive's report stops short, in a frame
+// that does not say the run stopped: the run goes on with the next drive.
+void drive_error(const char* message);
+
 // A heap block of n bytes; when memory runs out the run ends with
 // "メモリー不足" instead.
 char* allocate(size_t n);

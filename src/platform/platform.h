@@ -20,32 +20,53 @@ void plat_start(int* argc, char*** argv);
 
 // --- Drives and volumes -----------------------------------------------------
 
-// Names the text that the drive roots of the queries to come were made
-// from: one of the arguments plat_start handed out, or the buffer that
-// plat_current_directory filled; null for neither.  The system is then
-// asked about each root as that text spells it, character for character,
-// even where its Shift-JIS form shows "?".
-void plat_root_source(const char* source);
-
-// Starts the time allowance of the drive about to be asked: its queries
-// that follow may wait `ms` milliseconds in all for the system's answers,
-// whatever happens between them (a pause at a prompt does not count).  0
-// waits as long as the system does.
-void plat_drive_time_limit(uint32_t ms);
+// GetLogicalDrives: the drive letters the system has, bit 0 for A: to bit
+// 25 for Z:; 0 when it cannot tell.
+uint32_t plat_logical_drives();
 
 // How a query of a drive ended.  A drive that stops answering (a file
 // server gone, a failing disk) may hold a query for minutes or for ever;
-// kNoAnswer says the allowance ran out first.  The query is then left to
-// itself: it writes nothing the program reads, and does not keep the
-// process from ending.
-enum class Answer { kOk, kFailed, kNoAnswer };
+// kNoAnswer says the drive's time ran out first.  kNotReady, from the
+// volume query only, says the drive holds no medium (an empty card reader
+// or disc drive).
+enum class Answer { kOk, kFailed, kNoAnswer, kNotReady };
 
-// GetDriveTypeA: the drive-type code of a root such as "C:\".
-Answer plat_drive_type(const char* root, int* type);
+// One drive being asked, as the platform keeps it: the root in the form the
+// system takes, and the drive's time.
+struct DriveAsking;
+
+// Starts asking about the drive at `root` ("C:\" or "\\server\share\"):
+// ask(drive, context) asks its questions through the queries below, on its
+// own, while the program goes on; several drives may be asked at once.
+// `source` is the text the root was made from (one of the arguments
+// plat_start handed out, or the buffer plat_current_directory filled; null
+// for neither): the system is then asked about the root as that text spells
+// it, character for character, even where its Shift-JIS form shows "?".
+// The drive's queries may wait `ms` milliseconds in all for the system,
+// counted from now; 0 waits as long as the system does.  `side_by_side`
+// says other drives are asked meanwhile, so that even without a limit
+// this one must not hold them up.  `ask` must touch no memory but
+// `context` and its own.  Null when memory runs out.
+DriveAsking* plat_ask_start(const char* root, const char* source, uint32_t ms, bool side_by_side,
+                            void (*ask)(DriveAsking* drive, void* context), void* context);
+
+// Waits for `ask` of a drive to return, no longer than the drive's time
+// allows.  kOk: it returned, and `context` is the caller's again.
+// kNoAnswer: the time ran out while a query still waits for the system;
+// the query is left to itself and `context` is its for good: the caller
+// may read what `ask` published before, but never writes or frees it.  The
+// query does not keep the process from ending.  Either way `drive` is gone.
+Answer plat_ask_finish(DriveAsking* drive);
+
+// The queries of a drive, asked from its `ask`.  Each answers kNoAnswer
+// once the drive's time has run out, and then sets nothing.
+
+// GetDriveTypeA: the drive-type code of the root.
+Answer plat_drive_type(DriveAsking* drive, int* type);
 
 // GetVolumeInformationA with label and file-system buffers of `size` bytes.
 // The outputs are set only when it answers kOk.
-Answer plat_volume_information(const char* root, char* label, uint32_t* serial,
+Answer plat_volume_information(DriveAsking* drive, char* label, uint32_t* serial,
                                uint32_t* max_component, uint32_t* flags,
                                char* fs_name, uint32_t size);
 
@@ -53,18 +74,18 @@ Answer plat_volume_information(const char* root, char* label, uint32_t* serial,
 bool plat_version(uint32_t* platform_id, uint32_t* major, uint32_t* minor);
 
 // GetDiskFreeSpaceA, outputs in the order the call gives them.
-Answer plat_disk_free_space(const char* root, uint32_t* sectors_per_cluster,
+Answer plat_disk_free_space(DriveAsking* drive, uint32_t* sectors_per_cluster,
                             uint32_t* bytes_per_sector, uint32_t* free_clusters,
                             uint32_t* total_clusters);
 
 // GetDiskFreeSpaceExA, looked up in kernel32 at run time on every call.
 enum class FreeSpaceEx { kMissing, kFailed, kOk, kNoAnswer };
-FreeSpaceEx plat_disk_free_space_ex(const char* root, uint64_t* caller_free,
+FreeSpaceEx plat_disk_free_space_ex(DriveAsking* drive, uint64_t* caller_free,
                                     uint64_t* total, uint64_t* total_free);
 
 // The VWIN32 device request for Int 21h function 7303h (Get_ExtFreeSpace).
 // kOk only when the device answered with the carry flag clear.
-Answer plat_ext_free_space(const char* root, uint32_t* sectors_per_cluster,
+Answer plat_ext_free_space(DriveAsking* drive, uint32_t* sectors_per_cluster,
                            uint32_t* bytes_per_sector);
 
 // GetCurrentDirectoryA: the length of the path written to `buffer`, or the

@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/sim_control.h"
@@ -41,60 +43,87 @@ void copy_text(char* out, uint32_t size, const std::string& text) {
 
 }  // namespace
 
-// Scenario roots stand for themselves: no UTF-16 lies behind them.
-void plat_root_source(const char*) {}
+// A drive being asked: all its questions are asked at once when it is
+// started, on the scripted clock, which then goes back to the start so
+// that the next drive is asked side by side with it.
+// cppcheck-suppress ctuOneDefinitionRuleViolation ; one per platform, never linked together
+struct DriveAsking {
+  const SimDrive* d;
+  std::string root;
+  bool limited;
+  uint32_t left_ms;     // of the drive's time
+  uint32_t started;     // the tick at the start
+  uint32_t took;        // how long its questions took
+  bool stalled;         // a query never answered: the questions stay with it
+};
 
 namespace {
 
-// The time the drive now asked about may still wait for answers.
-struct SimAllowance {
-  bool limited = false;
-  uint32_t left_ms = 0;
-};
+// Questions left with a query that never answers, as a thread would keep
+// them; still reachable at the exit, so that nothing counts as leaked.
+std::vector<void*>* g_stalled = new std::vector<void*>;
 
-SimAllowance g_allowance;
-
-// A query of `d` takes the time the scenario gives it, on the scripted
-// clock; kNoAnswer when that is more than the drive has left.
-Answer waited(const SimDrive* d, SimQuery query, const char* root) {
-  uint32_t takes = d ? d->wait_ms[query] : 0;
-  if (!g_allowance.limited) {
+// A query of the drive takes the time the scenario gives it, on the
+// scripted clock; kNoAnswer when that is more than the drive has left.
+Answer waited(DriveAsking* drive, SimQuery query) {
+  uint32_t takes = drive->d ? drive->d->wait_ms[query] : 0;
+  if (!drive->limited) {
     if (takes == kSimNever) {
       fprintf(stderr, "volsurvey-sim: %s never answers, and the run waits without a limit\n",
-              root);
+              drive->root.c_str());
       exit(2);
     }
     console().tick += takes;
     return Answer::kOk;
   }
-  if (takes > g_allowance.left_ms) {
-    console().tick += g_allowance.left_ms;
-    g_allowance.left_ms = 0;
+  if (takes > drive->left_ms) {
+    console().tick += drive->left_ms;
+    drive->left_ms = 0;
+    drive->stalled = drive->stalled || takes == kSimNever;
     return Answer::kNoAnswer;
   }
   console().tick += takes;
-  g_allowance.left_ms -= takes;
+  drive->left_ms -= takes;
   return Answer::kOk;
 }
 
 }  // namespace
 
-void plat_drive_time_limit(uint32_t ms) { g_allowance = SimAllowance{ms != 0, ms}; }
+DriveAsking* plat_ask_start(const char* root, const char*, uint32_t ms, bool,
+                            void (*ask)(DriveAsking* drive, void* context), void* context) {
+  DriveAsking* drive = new DriveAsking{sim_find_drive(root), root, ms != 0, ms,
+                                       console().tick, 0, false};
+  ask(drive, context);
+  drive->took = console().tick - drive->started;
+  console().tick = drive->started;
+  if (drive->stalled) g_stalled->push_back(context);
+  return drive;
+}
 
-Answer plat_drive_type(const char* root, int* type) {
-  const SimDrive* d = sim_find_drive(root);
-  Answer waiting = waited(d, kQueryType, root);
+Answer plat_ask_finish(DriveAsking* drive) {
+  // Done when its questions are, or now, if that is later.
+  if (console().tick - drive->started < drive->took) console().tick = drive->started + drive->took;
+  const bool stalled = drive->stalled;
+  delete drive;
+  return stalled ? Answer::kNoAnswer : Answer::kOk;
+}
+
+uint32_t plat_logical_drives() { return sim_scenario().logical_drives; }
+
+Answer plat_drive_type(DriveAsking* drive, int* type) {
+  Answer waiting = waited(drive, kQueryType);
   if (waiting != Answer::kOk) return waiting;
-  *type = d ? d->type : 1;  // an unknown root has no root directory
+  *type = drive->d ? drive->d->type : 1;  // an unknown root has no root directory
   return Answer::kOk;
 }
 
-Answer plat_volume_information(const char* root, char* label, uint32_t* serial,
+Answer plat_volume_information(DriveAsking* drive, char* label, uint32_t* serial,
                                uint32_t* max_component, uint32_t* flags,
                                char* fs_name, uint32_t size) {
-  const SimDrive* d = sim_find_drive(root);
-  Answer waiting = waited(d, kQueryVolume, root);
+  const SimDrive* d = drive->d;
+  Answer waiting = waited(drive, kQueryVolume);
   if (waiting != Answer::kOk) return waiting;
+  if (d && d->no_medium) return Answer::kNotReady;
   if (!d || !d->volume_ok) return Answer::kFailed;
   copy_text(label, size, d->label);
   copy_text(fs_name, size, d->fs_name);
@@ -113,11 +142,11 @@ bool plat_version(uint32_t* platform_id, uint32_t* major, uint32_t* minor) {
   return true;
 }
 
-Answer plat_disk_free_space(const char* root, uint32_t* sectors_per_cluster,
+Answer plat_disk_free_space(DriveAsking* drive, uint32_t* sectors_per_cluster,
                             uint32_t* bytes_per_sector, uint32_t* free_clusters,
                             uint32_t* total_clusters) {
-  const SimDrive* d = sim_find_drive(root);
-  Answer waiting = waited(d, kQueryFree, root);
+  const SimDrive* d = drive->d;
+  Answer waiting = waited(drive, kQueryFree);
   if (waiting != Answer::kOk) return waiting;
   if (!d || !d->free_ok) return Answer::kFailed;
   *sectors_per_cluster = d->free[0];
@@ -127,11 +156,11 @@ Answer plat_disk_free_space(const char* root, uint32_t* sectors_per_cluster,
   return Answer::kOk;
 }
 
-FreeSpaceEx plat_disk_free_space_ex(const char* root, uint64_t* caller_free,
+FreeSpaceEx plat_disk_free_space_ex(DriveAsking* drive, uint64_t* caller_free,
                                     uint64_t* total, uint64_t* total_free) {
   if (!sim_scenario().free_ex_present) return FreeSpaceEx::kMissing;
-  const SimDrive* d = sim_find_drive(root);
-  if (waited(d, kQueryFreeEx, root) == Answer::kNoAnswer) return FreeSpaceEx::kNoAnswer;
+  const SimDrive* d = drive->d;
+  if (waited(drive, kQueryFreeEx) == Answer::kNoAnswer) return FreeSpaceEx::kNoAnswer;
   if (!d || !d->free_ex_ok) return FreeSpaceEx::kFailed;
   *caller_free = d->free_ex[0];
   *total = d->free_ex[1];
@@ -139,10 +168,10 @@ FreeSpaceEx plat_disk_free_space_ex(const char* root, uint64_t* caller_free,
   return FreeSpaceEx::kOk;
 }
 
-Answer plat_ext_free_space(const char* root, uint32_t* sectors_per_cluster,
+Answer plat_ext_free_space(DriveAsking* drive, uint32_t* sectors_per_cluster,
                            uint32_t* bytes_per_sector) {
-  const SimDrive* d = sim_find_drive(root);
-  Answer waiting = waited(d, kQueryIoctl, root);
+  const SimDrive* d = drive->d;
+  Answer waiting = waited(drive, kQueryIoctl);
   if (waiting != Answer::kOk) return waiting;
   if (!d || !d->ioctl_ok) return Answer::kFailed;
   *sectors_per_cluster = d->ioctl[0];
@@ -253,10 +282,24 @@ FILE* stream_file(Stream stream) { return stream == Stream::kOut ? stdout : stde
 
 }  // namespace
 
+namespace {
+
+// Writes how long the run took on the scripted clock to the file that
+// VOLSURVEY_SIM_TIME names, for a test to read.
+void write_scripted_time() {
+  FILE* f = fopen(getenv("VOLSURVEY_SIM_TIME"), "w");
+  if (!f) return;
+  fprintf(f, "%u\n", static_cast<unsigned>(console().tick - sim_scenario().clock));
+  fclose(f);
+}
+
+}  // namespace
+
 void plat_start(int*, char***) {
   // A reader that went away is a failed write to be told, as on Windows,
   // not a signal that ends the process unheard.
   signal(SIGPIPE, SIG_IGN);
+  if (getenv("VOLSURVEY_SIM_TIME")) atexit(write_scripted_time);
 }
 
 bool plat_write(Stream stream, const char* bytes, size_t n) {

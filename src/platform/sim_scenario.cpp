@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -150,8 +151,9 @@ void parse_drive(SimScenario* s, const std::vector<std::string>& words) {
     if (key == "type") {
       d.type = static_cast<int>(strtol(value.c_str(), nullptr, 0));
     } else if (key == "volume") {
-      if (!failed) fail("volume= takes only fail");
+      if (!failed && value != "notready") fail("volume= takes fail or notready");
       d.volume_ok = false;
+      d.no_medium = !failed;
     } else if (key == "label") {
       d.label = to_cp932(value);
     } else if (key == "serial") {
@@ -305,6 +307,14 @@ void parse_line(SimScenario* s, const std::string& line) {
   } else if (verb == "ansi") {
     if (words.size() != 2) fail("ansi takes a code page");
     s->ansi_code_page = number32(words[1]);
+  } else if (verb == "letters") {
+    if (words.size() != 2) fail("letters takes the drive letters, as in ACDZ");
+    s->logical_drives_given = true;
+    s->logical_drives = 0;
+    for (char c : words[1]) {
+      if (c < 'A' || c > 'Z') fail("not a drive letter: " + std::string(1, c));
+      s->logical_drives |= 1u << (c - 'A');
+    }
   } else if (verb == "no-freeex") {
     s->free_ex_present = false;
   } else if (verb == "cwd") {
@@ -355,6 +365,13 @@ SimScenario load() {
   while (std::getline(in, line)) {
     ++g_line;
     parse_line(&s, line);
+  }
+  if (!s.logical_drives_given) {
+    for (const SimDrive& d : s.drives) {
+      char letter = static_cast<char>(toupper(static_cast<unsigned char>(d.root[0])));
+      if (d.root.size() == 3 && d.root[1] == ':' && letter >= 'A' && letter <= 'Z')
+        s.logical_drives |= 1u << (letter - 'A');
+    }
   }
   const std::string module_name = final_component(s.module, paths_in_shift_jis(s));
   if (!s.stored_given) s.stored = module_name;

@@ -18,6 +18,7 @@ struct SimDrive {
   std::string root;  // as the program asks for it, ending in a backslash
   int type = 3;
   bool volume_ok = true;
+  bool no_medium = false;  // the volume query finds no medium (ERROR_NOT_READY)
   std::string label;
   uint32_t serial = 0;
   uint32_t max_component = 255;
@@ -56,6 +57,8 @@ struct SimScenario {
   bool cwd_ok = true;
   std::string cwd = "C:\\";
   std::vector<SimDrive> drives;
+  uint32_t logical_drives = 0;  // GetLogicalDrives; the drive lines' letters by default
+  bool logical_drives_given = false;
   bool console = false;  // standard output is a console
   int32_t console_rows = 0, window_top = 0, window_bottom = 0;
   uint32_t clock = 1000;  // the tick count at start

@@ -1,65 +1,50 @@
 #include "platform/win32_wait.h"
 
-#include <windows.h>
-
 #include <cstdlib>
 
 #include "platform/win32_text.h"
 
-namespace {
-
-// What is left of the allowance of the drive now asked about.
-struct Allowance {
-  bool limited = false;
-  DWORD left_ms = 0;
-};
-
-Allowance g_allowance;
-
-// The thread that asks the drives' questions, started with the first of
-// them: a thread of its own for each question would cost more than the
-// questions themselves.  It takes the block in `pending` when `asked` is
-// set, and sets `answered` when the block holds the answer.  An asker left
-// waiting for a drive is the thread's for good; a new one takes its place.
+// A thread that runs errands, one at a time: it takes the errand in
+// `errand` when `asked` is set, and sets `done` when it has run it.  A
+// thread that finished in time serves the next errand; one left waiting for
+// a drive is the errand's for good.
 struct Asker {
   HANDLE thread;
   HANDLE asked;
-  HANDLE answered;
-  QueryBlock* pending;
+  HANDLE done;
+  Errand* errand;
+  Asker* next_idle;
 };
 
-Asker* g_asker = nullptr;
-bool g_no_asker = false;  // the system gave no thread: questions are asked here
+namespace {
+
+// Threads that finished their errands, ready for more: a thread of its own
+// for each drive asked in turn would cost more than its questions.
+Asker* g_idle = nullptr;
 
 DWORD WINAPI asker_thread(void* parameter) {
   Asker* asker = static_cast<Asker*>(parameter);
   while (WaitForSingleObject(asker->asked, INFINITE) == WAIT_OBJECT_0) {
-    asker->pending->ask(asker->pending);
-    SetEvent(asker->answered);
+    asker->errand->run(asker->errand);
+    SetEvent(asker->done);
   }
   return 0;
 }
 
-Asker* ready_asker() {
-  if (g_asker || g_no_asker) return g_asker;
+Asker* new_asker() {
   Asker* asker = static_cast<Asker*>(calloc(1, sizeof(Asker)));
-  if (asker) {
-    asker->asked = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    asker->answered = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    // The Windows 95 family fails CreateThread without a place for the id.
-    DWORD id = 0;
-    if (asker->asked && asker->answered) {
-      asker->thread = CreateThread(nullptr, 0, asker_thread, asker, 0, &id);
-    }
-    if (asker->thread) {
-      g_asker = asker;
-      return asker;
-    }
-    if (asker->asked) CloseHandle(asker->asked);
-    if (asker->answered) CloseHandle(asker->answered);
-    free(asker);
+  if (!asker) return nullptr;
+  asker->asked = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  asker->done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  // The Windows 95 family fails CreateThread without a place for the id.
+  DWORD id = 0;
+  if (asker->asked && asker->done) {
+    asker->thread = CreateThread(nullptr, 0, asker_thread, asker, 0, &id);
   }
-  g_no_asker = true;
+  if (asker->thread) return asker;
+  if (asker->asked) CloseHandle(asker->asked);
+  if (asker->done) CloseHandle(asker->done);
+  free(asker);
   return nullptr;
 }
 
@@ -76,28 +61,29 @@ void cancel_waiting_call(HANDLE thread) {
 
 }  // namespace
 
-void start_allowance(uint32_t ms) { g_allowance = Allowance{ms != 0, ms}; }
-
-Answer ask_in_time(QueryBlock* block) {
-  Asker* asker = g_allowance.limited ? ready_asker() : nullptr;
-  if (!asker) {
-    // No limit, or no thread to spare: asked here, as any call would be.
-    block->ask(block);
-    return Answer::kOk;
+bool start_errand(Errand* errand) {
+  Asker* asker = g_idle;
+  if (asker) {
+    g_idle = asker->next_idle;
+  } else {
+    asker = new_asker();
+    if (!asker) return false;
   }
-  asker->pending = block;
-  const DWORD start = GetTickCount();
+  errand->asker = asker;
+  asker->errand = errand;
   SetEvent(asker->asked);
-  const DWORD waited = WaitForSingleObject(asker->answered, g_allowance.left_ms);
-  const DWORD took = GetTickCount() - start;
-  if (waited != WAIT_OBJECT_0) {
-    // The asker and the block stay with the thread, which is asked nothing
-    // more; ending the process does not wait for it.
+  return true;
+}
+
+bool finish_errand(Errand* errand, DWORD ms) {
+  Asker* asker = errand->asker;
+  if (WaitForSingleObject(asker->done, ms) != WAIT_OBJECT_0) {
+    // The thread is asked nothing more; ending the process does not wait
+    // for it.
     cancel_waiting_call(asker->thread);
-    g_asker = nullptr;
-    g_allowance.left_ms = 0;
-    return Answer::kNoAnswer;
+    return false;
   }
-  g_allowance.left_ms -= took < g_allowance.left_ms ? took : g_allowance.left_ms;
-  return Answer::kOk;
+  asker->next_idle = g_idle;
+  g_idle = asker;
+  return true;
 }

@@ -1,33 +1,33 @@
 // Waiting for a drive no longer than it is allowed.
 //
-// A query of a drive that stopped answering (a file server gone, a failing
-// disk) can hold its caller for minutes or for ever.  So the queries run on
-// a thread other than the program's own, which waits for each only as long
-// as the drive's time allowance lasts; the program's own logic stays on one
-// thread.
+// A question to a drive that stopped answering (a file server gone, a
+// failing disk) can hold its caller for minutes or for ever.  So a drive's
+// questions are asked on a thread other than the program's own, which
+// waits for them only as long as the drive's time lasts; several drives
+// can be asked at once, each on a thread of its own.
 #ifndef VOLSURVEY_PLATFORM_WIN32_WAIT_H_
 #define VOLSURVEY_PLATFORM_WIN32_WAIT_H_
 
-#include <cstdint>
+#include <windows.h>
 
-#include "platform/platform.h"
+struct Asker;
 
-// One query and everything it reads and writes.  `ask` asks the system and
-// writes its answer into the block, and touches nothing else: no other
-// memory of the program, no standard stream.  A block whose query did not
-// answer in time is left to its thread for good, never freed or read again.
-struct QueryBlock {
-  void (*ask)(QueryBlock* block);
+// A piece of work that may wait for the system for ever.  `run` touches
+// nothing but the errand and what it owns.
+struct Errand {
+  void (*run)(Errand* errand);
+  Asker* asker;  // the thread it runs on; set by start_errand
 };
 
-// Starts a drive's allowance: `ms` milliseconds of waiting for its queries
-// in all; 0 waits as long as the system does.
-void start_allowance(uint32_t ms);
+// Starts `errand` on a thread of its own.  False when the system gives no
+// thread: the caller then runs it itself.
+bool start_errand(Errand* errand);
 
-// Asks block->ask and waits for it within what is left of the allowance.
-// kOk: it finished, and the block is the caller's again.  kNoAnswer: the
-// allowance ran out first; the system has been asked to cancel the call
-// where it can, and the block now belongs to the query's thread.
-Answer ask_in_time(QueryBlock* block);
+// Waits for a started errand at most `ms` milliseconds (INFINITE: for
+// ever).  True: it is done and the errand is the caller's again.  False:
+// it still waits for the system; the system has been asked to cancel the
+// call where it can, and the errand now belongs to its thread for good,
+// which does not keep the process from ending.
+bool finish_errand(Errand* errand, DWORD ms);
 
 #endif  // VOLSURVEY_PLATFORM_WIN32_WAIT_H_

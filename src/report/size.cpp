@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "console/pager.h"
-#include "driver/fatal.h"
 #include "driver/settings.h"
 #include "platform/platform.h"
 #include "report/scale.h"
@@ -13,41 +12,23 @@ namespace {
 
 const uint32_t kPlatformNt = 2;
 
-struct SizeFigures {
-  bool classic_query = false;
-  uint32_t sector_size = 0;
-  uint32_t sectors_per_cluster = 0;
-  uint64_t cluster_size = 0;
-  uint64_t total_clusters = 0;
-  uint64_t free_clusters = 0;
-  uint64_t total_bytes = 0;
-  uint64_t free_bytes = 0;
-  uint64_t caller_free_bytes = 0;
-  bool cluster_size_estimated = false;
-};
-
-[[noreturn]] void disk_unreadable(const char* root) {
-  fatal_error("ディスク(%.*s)を参照できません。",
-              static_cast<int>(strlen(root)) - 1, root);
-}
-
-// GetDiskFreeSpaceA; a drive that cannot be read, or does not answer in
-// time, ends the run.
-void disk_free_space(const char* root, uint32_t* sectors_per_cluster, uint32_t* sector_size,
+// GetDiskFreeSpaceA.
+Stop disk_free_space(DriveAsking* drive, uint32_t* sectors_per_cluster, uint32_t* sector_size,
                      uint32_t* free_clusters, uint32_t* total_clusters) {
-  Answer answer =
-      plat_disk_free_space(root, sectors_per_cluster, sector_size, free_clusters, total_clusters);
-  if (answer == Answer::kNoAnswer) drive_not_answering(root);
-  if (answer != Answer::kOk) disk_unreadable(root);
+  Answer answer = plat_disk_free_space(drive, sectors_per_cluster, sector_size, free_clusters,
+                                       total_clusters);
+  if (answer == Answer::kNoAnswer) return Stop::kNoAnswer;
+  return answer == Answer::kOk ? Stop::kNone : Stop::kUnreadable;
 }
 
-void classic_query(const char* root, SizeFigures* f) {
+Stop classic_query(DriveAsking* drive, SizeFigures* f) {
   uint32_t free_clusters = 0, total_clusters = 0;
-  disk_free_space(root, &f->sectors_per_cluster, &f->sector_size, &free_clusters,
-                  &total_clusters);
+  Stop stop = disk_free_space(drive, &f->sectors_per_cluster, &f->sector_size, &free_clusters,
+                              &total_clusters);
   f->free_clusters = free_clusters;
   f->total_clusters = total_clusters;
   f->cluster_size = static_cast<uint32_t>(f->sector_size * f->sectors_per_cluster);
+  return stop;
 }
 
 // The classic query counts clusters in 32 bits.  On a volume of 2^32
@@ -55,14 +36,14 @@ void classic_query(const char* root, SizeFigures* f) {
 // Windows answers 0xFFFFFFFF for a count that does not fit and Wine its low
 // 32 bits, so there the 64-bit query's byte counts give the true ones.  Its
 // free figure is the caller's, as the classic free count is.
-void widen_cluster_counts(const char* root, SizeFigures* f) {
+Stop widen_cluster_counts(DriveAsking* drive, SizeFigures* f) {
   uint64_t caller_free = 0, total = 0, total_free = 0;
-  FreeSpaceEx answer = plat_disk_free_space_ex(root, &caller_free, &total, &total_free);
-  if (answer == FreeSpaceEx::kNoAnswer) drive_not_answering(root);
-  if (answer != FreeSpaceEx::kOk) return;
-  if (total / f->cluster_size <= UINT32_MAX) return;
+  FreeSpaceEx answer = plat_disk_free_space_ex(drive, &caller_free, &total, &total_free);
+  if (answer == FreeSpaceEx::kNoAnswer) return Stop::kNoAnswer;
+  if (answer != FreeSpaceEx::kOk || total / f->cluster_size <= UINT32_MAX) return Stop::kNone;
   f->total_clusters = total / f->cluster_size;
   f->free_clusters = caller_free / f->cluster_size;
+  return Stop::kNone;
 }
 
 // The cluster counts of the extended query are its byte counts divided by
@@ -73,35 +54,33 @@ void derive_cluster_counts(SizeFigures* f) {
   f->sectors_per_cluster = static_cast<uint32_t>(f->cluster_size / f->sector_size);
 }
 
-void extended_query(const char* root, SizeFigures* f) {
+Stop extended_query(DriveAsking* drive, const VolumeFacts& facts, SizeFigures* f) {
   FreeSpaceEx answer =
-      plat_disk_free_space_ex(root, &f->caller_free_bytes, &f->total_bytes, &f->free_bytes);
-  if (answer == FreeSpaceEx::kNoAnswer) drive_not_answering(root);
-  if (answer != FreeSpaceEx::kOk) {
-    fatal_error("ディスク(%.*s)の容量を参照できません。",
-                static_cast<int>(strlen(root)) - 1, root);
-  }
+      plat_disk_free_space_ex(drive, &f->caller_free_bytes, &f->total_bytes, &f->free_bytes);
+  if (answer == FreeSpaceEx::kNoAnswer) return Stop::kNoAnswer;
+  if (answer != FreeSpaceEx::kOk) return Stop::kCapacityUnreadable;
   uint32_t sectors_per_cluster = 0, bytes_per_sector = 0;
-  Answer request = plat_ext_free_space(root, &sectors_per_cluster, &bytes_per_sector);
-  if (request == Answer::kNoAnswer) drive_not_answering(root);
+  Answer request = plat_ext_free_space(drive, &sectors_per_cluster, &bytes_per_sector);
+  if (request == Answer::kNoAnswer) return Stop::kNoAnswer;
   if (request == Answer::kOk) {
     f->sector_size = bytes_per_sector;
     f->cluster_size = static_cast<uint32_t>(bytes_per_sector * sectors_per_cluster);
     // Servers tend to report their own allocation unit, which can be far
     // larger than what a file really takes; a CD-ROM's is genuine.
-    if (volume_facts.drive_type == kDriveRemote && f->cluster_size > 4096 &&
-        strcmp(volume_facts.fs_name, "CDFS") != 0) {
+    if (facts.drive_type == kDriveRemote && f->cluster_size > 4096 &&
+        strcmp(facts.fs_name, "CDFS") != 0) {
       f->cluster_size = estimate_cluster_size(f->total_bytes);
       f->cluster_size_estimated = true;
     }
-  } else {
-    // Only the sector size is taken from the classic query; its cluster
-    // figures are limited to 2 GB and are replaced below.
-    uint32_t unused_spc, unused_free, unused_total;
-    disk_free_space(root, &unused_spc, &f->sector_size, &unused_free, &unused_total);
-    f->cluster_size = estimate_cluster_size(f->total_bytes);
-    f->cluster_size_estimated = true;
+    return Stop::kNone;
   }
+  // Only the sector size is taken from the classic query; its cluster
+  // figures are limited to 2 GB and are replaced later.
+  uint32_t unused_spc, unused_free, unused_total;
+  Stop stop = disk_free_space(drive, &unused_spc, &f->sector_size, &unused_free, &unused_total);
+  f->cluster_size = estimate_cluster_size(f->total_bytes);
+  f->cluster_size_estimated = true;
+  return stop;
 }
 
 // Capacity form: 1.9G(2147188736), or the count alone below 1024 bytes.
@@ -119,7 +98,7 @@ void print_capacity(const char* label, uint64_t count) {
 }
 
 // Size form: 4K(4096), or the count alone below 1024 bytes.
-void print_size(const char* label, uint32_t size) {
+void print_size_form(const char* label, uint32_t size) {
   ScaledBytes s = scale_bytes(size);
   if (s.unit == 0) {
     out_printf("%s:%uバイト", label, static_cast<unsigned>(size));
@@ -140,7 +119,42 @@ void indent() {
   if (!settings.wide_mode) out_puts("      ");
 }
 
-void print_figures(const SizeFigures& f) {
+}  // namespace
+
+int os_version() {
+  uint32_t platform_id = 0, major = 0, minor = 0;
+  if (!plat_version(&platform_id, &major, &minor)) return -1;
+  if (platform_id != kPlatformNt) return 0;
+  return static_cast<int>(major * 100 + minor);
+}
+
+uint32_t estimate_cluster_size(uint64_t total_bytes) {
+  uint64_t mib = total_bytes / 1024 / 1024;
+  if (mib <= 8191) return 4096;
+  if (mib <= 16383) return 8192;
+  if (mib <= 32767) return 16384;
+  return 32768;
+}
+
+Stop ask_size(DriveAsking* drive, const VolumeFacts& facts, SizeFigures* f) {
+  // The NT family answers the classic query with true sizes for every
+  // volume; elsewhere it is capped at 2 GB and kept for the 16-bit kinds.
+  const bool nt_family = os_version() > 0;
+  f->classic_query = facts.fs_bits < 32 || nt_family;
+  Stop stop = f->classic_query ? classic_query(drive, f) : extended_query(drive, facts, f);
+  if (stop != Stop::kNone) return stop;
+  // A platform that answers with a zero size would make the figures
+  // divisions by zero; such a disk cannot be reported truthfully.
+  if (f->sector_size == 0 || f->cluster_size == 0) return Stop::kUnreadable;
+  if (nt_family) {
+    stop = widen_cluster_counts(drive, f);
+    if (stop != Stop::kNone) return stop;
+  }
+  if (!f->classic_query) derive_cluster_counts(f);
+  return Stop::kNone;
+}
+
+void print_size(const SizeFigures& f) {
   const bool wide = settings.wide_mode != 0;
   indent();
   print_capacity("  全ディスク容量",
@@ -160,13 +174,13 @@ void print_figures(const SizeFigures& f) {
   }
 
   if (!wide) {
-    print_size("        セクタ・サイズ", f.sector_size);
+    print_size_form("        セクタ・サイズ", f.sector_size);
     report_printf("\n");
   }
 
   indent();
-  print_size(f.cluster_size_estimated ? "クラスタ・サイズ(推定値)" : "クラスタ・サイズ",
-             static_cast<uint32_t>(f.cluster_size));
+  print_size_form(f.cluster_size_estimated ? "クラスタ・サイズ(推定値)" : "クラスタ・サイズ",
+                  static_cast<uint32_t>(f.cluster_size));
   report_printf("=%uセクタ\n", static_cast<unsigned>(f.sectors_per_cluster));
 
   if (!wide) {
@@ -175,40 +189,4 @@ void print_figures(const SizeFigures& f) {
     report_printf("格納可能最大ファイル数:%s個\n", format_decimal(f.total_clusters, exact));
     report_printf("格納可能残りファイル数:%s個\n", format_decimal(f.free_clusters, exact));
   }
-}
-
-}  // namespace
-
-int os_version() {
-  uint32_t platform_id = 0, major = 0, minor = 0;
-  if (!plat_version(&platform_id, &major, &minor)) return -1;
-  if (platform_id != kPlatformNt) return 0;
-  return static_cast<int>(major * 100 + minor);
-}
-
-uint32_t estimate_cluster_size(uint64_t total_bytes) {
-  uint64_t mib = total_bytes / 1024 / 1024;
-  if (mib <= 8191) return 4096;
-  if (mib <= 16383) return 8192;
-  if (mib <= 32767) return 16384;
-  return 32768;
-}
-
-void report_size(const char* root) {
-  SizeFigures f;
-  // The NT family answers the classic query with true sizes for every
-  // volume; elsewhere it is capped at 2 GB and kept for the 16-bit kinds.
-  const bool nt_family = os_version() > 0;
-  f.classic_query = volume_facts.fs_bits < 32 || nt_family;
-  if (f.classic_query) {
-    classic_query(root, &f);
-  } else {
-    extended_query(root, &f);
-  }
-  // A platform that answers with a zero size would make the figures
-  // divisions by zero; such a disk cannot be reported truthfully.
-  if (f.sector_size == 0 || f.cluster_size == 0) disk_unreadable(root);
-  if (nt_family) widen_cluster_counts(root, &f);
-  if (!f.classic_query) derive_cluster_counts(&f);
-  print_figures(f);
 }

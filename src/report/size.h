@@ -4,9 +4,15 @@
 
 #include <cstdint>
 
-// Prints the size report of `root`; reads volume_facts of the same drive,
-// so report_volume must have run for it first.
-void report_size(const char* root);
+#include "report/record.h"
+
+struct DriveAsking;
+
+// Asks the size figures of a drive whose volume has been asked (`facts`).
+Stop ask_size(DriveAsking* drive, const VolumeFacts& facts, SizeFigures* f);
+
+// Prints the size report's figures.
+void print_size(const SizeFigures& f);
 
 // major * 100 + minor on the NT family, 0 on any other, -1 on failure.
 int os_version();

@@ -4,15 +4,10 @@
 #include <cstring>
 
 #include "console/pager.h"
-#include "driver/fatal.h"
 #include "driver/settings.h"
 #include "platform/platform.h"
 
-VolumeFacts volume_facts;
-
 namespace {
-
-const uint32_t kNameBufferSize = 260;
 
 const char* drive_type_text(int32_t type) {
   switch (type) {
@@ -59,43 +54,55 @@ const char* flag_answer(uint32_t flags, uint32_t mask) {
   return kAnswers[(flags & mask) == mask];
 }
 
-void drive_not_answering(const char* root) {
-  fatal_error("ディスク(%.*s)が%u秒以内に応答しません。", static_cast<int>(strlen(root)) - 1,
-              root, static_cast<unsigned>(settings.time_limit));
+Stop ask_drive_type(DriveAsking* drive, bool shown, VolumeFacts* facts) {
+  int type = kDriveUnknown;
+  if (plat_drive_type(drive, &type) == Answer::kNoAnswer) return Stop::kNoAnswer;
+  facts->drive_type = type;
+  if (shown && (type == kDriveUnknown || type == kDriveNoRootDir)) return Stop::kNoRootDir;
+  return Stop::kNone;
 }
 
-void report_volume(const char* root, int show) {
-  const int name_length = static_cast<int>(strlen(root)) - 1;
-  int type = kDriveUnknown;
-  if (plat_drive_type(root, &type) == Answer::kNoAnswer) drive_not_answering(root);
-  volume_facts.drive_type = type;
-
-  if (!settings.wide_mode && show == 1) {
-    if (volume_facts.drive_type == kDriveUnknown ||
-        volume_facts.drive_type == kDriveNoRootDir) {
-      fatal_error("ドライブ(%.*s)を参照できません。", name_length, root);
-    }
-    out_puts("            ドライブ種別:");
-    report_printf("%s", drive_type_text(volume_facts.drive_type));
+Stop ask_volume(DriveAsking* drive, bool no_medium_is_state, VolumeFacts* facts,
+                VolumeAnswers* answers) {
+  Answer volume = plat_volume_information(drive, answers->label, &answers->serial,
+                                          &answers->max_component, &answers->flags,
+                                          facts->fs_name, kNameBufferSize);
+  if (volume == Answer::kNoAnswer) return Stop::kNoAnswer;
+  // Only a drive made to take a medium can be without one; any other drive
+  // that says so is unreadable.
+  if (volume == Answer::kNotReady && no_medium_is_state &&
+      (facts->drive_type == kDriveRemovable || facts->drive_type == kDriveCdrom)) {
+    return Stop::kNoMedium;
   }
+  if (volume != Answer::kOk) return Stop::kUnreadable;
+  answers->label[kNameBufferSize - 1] = '\0';
+  facts->fs_name[kNameBufferSize - 1] = '\0';
+  facts->fs_bits = file_system_bits(facts->fs_name, facts->drive_type);
+  return Stop::kNone;
+}
 
-  char label[kNameBufferSize];
-  uint32_t serial = 0, max_component = 0, flags = 0;
-  Answer volume = plat_volume_information(root, label, &serial, &max_component, &flags,
-                                          volume_facts.fs_name, kNameBufferSize);
-  if (volume == Answer::kNoAnswer) drive_not_answering(root);
-  if (volume != Answer::kOk) fatal_error("ディスク(%.*s)を参照できません。", name_length, root);
-  label[kNameBufferSize - 1] = '\0';
-  volume_facts.fs_name[kNameBufferSize - 1] = '\0';
-  volume_facts.fs_bits =
-      file_system_bits(volume_facts.fs_name, volume_facts.drive_type);
-  if (show != 1) return;
+void print_drive_type(const VolumeFacts& facts) {
+  out_puts("            ドライブ種別:");
+  report_printf("%s", drive_type_text(facts.drive_type));
+}
 
+void print_volume(const VolumeFacts& facts, const VolumeAnswers& answers) {
   char serial_text[10];
-  report_printf("    ボリューム・ラベル名:\"%s\"\n", label);
-  report_printf("ボリューム・シリアル番号:%s\n", format_serial(serial, serial_text));
-  report_printf("      ファイル名の最大長:%uバイト\n", static_cast<unsigned>(max_component));
-  report_printf("    ファイル・システム名:%s\n", volume_facts.fs_name);
+  report_printf("    ボリューム・ラベル名:\"%s\"\n", answers.label);
+  report_printf("ボリューム・シリアル番号:%s\n", format_serial(answers.serial, serial_text));
+  report_printf("      ファイル名の最大長:%uバイト\n",
+                static_cast<unsigned>(answers.max_component));
+  report_printf("    ファイル・システム名:%s\n", facts.fs_name);
   for (const auto& line : kFlagLines)
-    report_printf(line.format, flag_answer(flags, line.mask));
+    report_printf(line.format, flag_answer(answers.flags, line.mask));
+}
+
+void print_no_medium(bool in_size_report) {
+  if (!in_size_report) {
+    report_printf("                メディア:なし\n");
+  } else if (settings.wide_mode) {
+    report_printf("        メディア:なし\n");
+  } else {
+    report_printf("              メディア:なし\n");
+  }
 }

@@ -5,14 +5,9 @@
 
 #include <cstdint>
 
-// What the size report needs to know about the drive just queried.
-struct VolumeFacts {
-  int32_t drive_type;
-  char fs_name[260];
-  int32_t fs_bits;  // 16 for FAT, FAT12 and a local CDFS; 32 otherwise
-};
+#include "report/record.h"
 
-extern VolumeFacts volume_facts;
+struct DriveAsking;
 
 enum DriveType : int32_t {
   kDriveUnknown = 0,
@@ -24,13 +19,25 @@ enum DriveType : int32_t {
   kDriveRamdisk = 6,
 };
 
-// Queries `root` (ending in a backslash) and fills volume_facts; prints the
-// drive-type and volume lines when `show` is 1.  An unreadable drive ends
-// the process.
-void report_volume(const char* root, int show);
+// Asks the drive type into `facts`.  A report that shows the drive type
+// refuses a drive that has none (kNoRootDir).
+Stop ask_drive_type(DriveAsking* drive, bool shown, VolumeFacts* facts);
 
-// Ends the run: `root` did not answer within the time limit.
-[[noreturn]] void drive_not_answering(const char* root);
+// Asks the volume information into `facts` and `answers`.  An empty
+// removable or CD-ROM drive is kNoMedium where `no_medium_is_state`, and
+// unreadable like any other failure where not.
+Stop ask_volume(DriveAsking* drive, bool no_medium_is_state, VolumeFacts* facts,
+                VolumeAnswers* answers);
+
+// The drive-type line of a drive whose type has been asked.
+void print_drive_type(const VolumeFacts& facts);
+
+// The eight volume lines.
+void print_volume(const VolumeFacts& facts, const VolumeAnswers& answers);
+
+// The line that tells that a drive holds no medium, in line with the
+// volume report's labels, or with the size report's when `in_size_report`.
+void print_no_medium(bool in_size_report);
 
 // The file-system class that decides how the size report asks for figures.
 int32_t file_system_bits(const char* fs_name, int32_t drive_type);

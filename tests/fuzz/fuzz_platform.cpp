@@ -7,7 +7,6 @@
 #include "console/pause.h"
 #include "driver/settings.h"
 #include "platform/platform.h"
-#include "report/volume.h"
 #include "text/sjis.h"
 
 namespace {
@@ -56,10 +55,11 @@ void fuzz_reset_program_state() {
   help_pager = HelpPager{};
   report_timer = PaceTimer{};
   help_timer = PaceTimer{};
-  volume_facts = VolumeFacts{};
 }
 
-void plat_root_source(const char*) {}
+struct DriveAsking {
+  const char* root;
+};
 
 namespace {
 
@@ -68,21 +68,36 @@ bool silent(const char* root, uint32_t salt) { return mix(root, salt) % 23 == 0;
 
 }  // namespace
 
-void plat_drive_time_limit(uint32_t) {}
+DriveAsking* plat_ask_start(const char* root, const char*, uint32_t, bool,
+                            void (*ask)(DriveAsking* drive, void* context), void* context) {
+  static char kept_root[4096];
+  snprintf(kept_root, sizeof kept_root, "%s", root);
+  static DriveAsking drive;
+  drive.root = kept_root;
+  ask(&drive, context);
+  return &drive;
+}
 
-Answer plat_drive_type(const char* root, int* type) {
+Answer plat_ask_finish(DriveAsking*) { return Answer::kOk; }
+
+uint32_t plat_logical_drives() { return mix("letters", 0); }
+
+Answer plat_drive_type(DriveAsking* drive, int* type) {
+  const char* root = drive->root;
   if (silent(root, 11)) return Answer::kNoAnswer;
   *type = static_cast<int>(mix(root, 1) % 9) - 1;
   return Answer::kOk;
 }
 
-Answer plat_volume_information(const char* root, char* label, uint32_t* serial,
+Answer plat_volume_information(DriveAsking* drive, char* label, uint32_t* serial,
                                uint32_t* max_component, uint32_t* flags, char* fs_name,
                                uint32_t size) {
   static const char* const kFileSystems[] = {"FAT", "FAT12", "FAT32", "NTFS", "CDFS", "UDF", ""};
+  const char* root = drive->root;
   uint32_t h = mix(root, 2);
   if (silent(root, 12)) return Answer::kNoAnswer;
   if (h % 11 == 0) return Answer::kFailed;
+  if (h % 11 == 1) return Answer::kNotReady;
   copy_text(label, size, root);
   copy_text(fs_name, size, kFileSystems[h % 7]);
   *serial = h;
@@ -99,9 +114,10 @@ bool plat_version(uint32_t* platform_id, uint32_t* major, uint32_t* minor) {
   return true;
 }
 
-Answer plat_disk_free_space(const char* root, uint32_t* sectors_per_cluster,
+Answer plat_disk_free_space(DriveAsking* drive, uint32_t* sectors_per_cluster,
                             uint32_t* bytes_per_sector, uint32_t* free_clusters,
                             uint32_t* total_clusters) {
+  const char* root = drive->root;
   uint32_t h = mix(root, 3);
   if (silent(root, 13)) return Answer::kNoAnswer;
   if (h % 13 == 0) return Answer::kFailed;
@@ -112,8 +128,9 @@ Answer plat_disk_free_space(const char* root, uint32_t* sectors_per_cluster,
   return Answer::kOk;
 }
 
-FreeSpaceEx plat_disk_free_space_ex(const char* root, uint64_t* caller_free, uint64_t* total,
+FreeSpaceEx plat_disk_free_space_ex(DriveAsking* drive, uint64_t* caller_free, uint64_t* total,
                                     uint64_t* total_free) {
+  const char* root = drive->root;
   uint32_t h = mix(root, 5);
   if (h % 17 == 0) return FreeSpaceEx::kMissing;
   if (silent(root, 14)) return FreeSpaceEx::kNoAnswer;
@@ -124,8 +141,9 @@ FreeSpaceEx plat_disk_free_space_ex(const char* root, uint64_t* caller_free, uin
   return FreeSpaceEx::kOk;
 }
 
-Answer plat_ext_free_space(const char* root, uint32_t* sectors_per_cluster,
+Answer plat_ext_free_space(DriveAsking* drive, uint32_t* sectors_per_cluster,
                            uint32_t* bytes_per_sector) {
+  const char* root = drive->root;
   uint32_t h = mix(root, 7);
   if (silent(root, 15)) return Answer::kNoAnswer;
   if (h % 5 == 0) return Answer::kFailed;

@@ -7,6 +7,8 @@ A case file (UTF-8) holds a few header lines and sections:
     args: a "" \\server\share      words; "..." keeps blanks, "" is empty
     env: NAME=value                   an environment variable (repeatable)
     exit: 0                           the expected exit code
+    time: 5000                        the milliseconds of scripted time the
+                                      run took, on the scenario's clock
     stdout: file                      standard output is a file, read back after
     stdout: full                      standard output is /dev/full instead
     stdout: closed-after 1            a pipe whose reader takes 1 byte and goes
@@ -79,7 +81,7 @@ def split_args(line):
 
 def parse_case(path):
     case = {"args": [], "env": {}, "exit": None, "sections": {}, "raw": False, "stdout": None,
-            "stderr_full": False}
+            "stderr_full": False, "time": None}
     section = None
     with open(path, encoding="utf-8", newline="") as f:
         for line in f.read().splitlines(keepends=True):
@@ -96,6 +98,8 @@ def parse_case(path):
                 case["env"][name] = value
             elif line.startswith("exit:"):
                 case["exit"] = int(line[5:])
+            elif line.startswith("time:"):
+                case["time"] = int(line[5:])
             elif line.strip() == "stderr: full":
                 case["stderr_full"] = True
             elif line.startswith("stdout:"):
@@ -263,11 +267,18 @@ def main():
         with open(scenario, "w", encoding="utf-8") as f:
             f.write(expand_includes(case["sections"].get("scenario", "")))
         env[b"VOLSURVEY_SIM"] = scenario.encode()
+        time_file = os.path.join(tmp, "time")
+        if case["time"] is not None:
+            env[b"VOLSURVEY_SIM_TIME"] = time_file.encode()
         argv = [opts.program.encode()] + [to_bytes(a) for a in case["args"]]
         try:
             result = run_program(argv, env, case["stdout"], case["stderr_full"])
         except subprocess.TimeoutExpired:
             raise SystemExit("the program did not finish within 20 seconds")
+        took = None
+        if case["time"] is not None and os.path.exists(time_file):
+            with open(time_file) as f:
+                took = int(f.read())
 
     if opts.update:
         update_case(opts.case, render(result.stdout, "stdout", case["raw"]), render(result.stderr, "stderr", case["raw"]),
@@ -275,6 +286,9 @@ def main():
         return 0
     ok = compare("stdout", case["sections"].get("stdout", ""), render(result.stdout, "stdout", case["raw"]))
     ok = compare("stderr", case["sections"].get("stderr", ""), render(result.stderr, "stderr", case["raw"])) and ok
+    if case["time"] is not None and took != case["time"]:
+        print(f"--- scripted time {took} ms, expected {case['time']} ms")
+        ok = False
     if result.returncode != case["exit"]:
         print(f"--- exit code {result.returncode}, expected {case['exit']}")
         ok = False

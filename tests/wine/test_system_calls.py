@@ -9,7 +9,7 @@ trace of the calls whose return address lies in the program's own image.
 - Both modes: SetErrorMode with SEM_FAILCRITICALERRORS comes before the
   first drive query, so that a drive without its medium raises no dialog.
 - Both modes: the drive queries are asked by a thread the program starts
-  for them, and the program waits for each no longer than the drive's time
+  for them, and the program waits for them no longer than the drive's time
   limit; with /t0 the same queries are asked on the program's one thread,
   as they always were.
 """

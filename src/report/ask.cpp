@@ -1,0 +1,110 @@
+#include "report/ask.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "driver/fatal.h"
+#include "driver/settings.h"
+#include "platform/platform.h"
+#include "report/size.h"
+#include "report/volume.h"
+
+// The answers as they are asked.  A drive that does not answer in time
+// keeps them for good, with the query that waits: the program then reads
+// only the steps that `reached` published, which are written no more.
+struct DriveQuestions {
+  DriveRecord record;
+  bool whole_machine = false;
+  std::atomic<int> reached{static_cast<int>(Reached::kNothing)};
+  DriveAsking* drive = nullptr;
+};
+
+namespace {
+
+// The step of the settings' last question.
+Reached last_step() { return settings.show_size ? Reached::kSize : Reached::kVolume; }
+
+void publish(DriveQuestions* q, Reached step) {
+  q->record.reached = step;
+  q->reached.store(static_cast<int>(step), std::memory_order_release);
+}
+
+// Asked on its own: touches nothing but `context`.
+void ask_drive(DriveAsking* drive, void* context) {
+  DriveQuestions* q = static_cast<DriveQuestions*>(context);
+  DriveRecord& r = q->record;
+  // The volume report runs even when it prints nothing: it rejects an
+  // unreadable drive and finds what the size report needs.
+  r.stop = ask_drive_type(drive, settings.show_volume && !settings.wide_mode, &r.facts);
+  if (r.stop != Stop::kNone) return;
+  publish(q, Reached::kDriveType);
+  r.stop = ask_volume(drive, q->whole_machine, &r.facts, &r.volume);
+  if (r.stop != Stop::kNone) return;
+  publish(q, Reached::kVolume);
+  if (!settings.show_size) return;
+  r.stop = ask_size(drive, r.facts, &r.size);
+  if (r.stop != Stop::kNone) return;
+  publish(q, Reached::kSize);
+}
+
+}  // namespace
+
+DriveQuestions* start_asking(const char* root, const char* source, bool whole_machine) {
+  DriveQuestions* q = new (allocate(sizeof(DriveQuestions))) DriveQuestions;
+  q->whole_machine = whole_machine;
+  q->drive = plat_ask_start(root, source, settings.time_limit * 1000, whole_machine, ask_drive, q);
+  if (!q->drive) fatal_error("メモリー不足");
+  return q;
+}
+
+void finish_asking(DriveQuestions* q, DriveRecord* record) {
+  const char* root = record->root;
+  if (plat_ask_finish(q->drive) == Answer::kOk) {
+    *record = q->record;
+    record->root = root;
+    q->~DriveQuestions();
+    free(q);
+    return;
+  }
+  // The questions now belong to the query that waits.
+  const Reached reached = static_cast<Reached>(q->reached.load(std::memory_order_acquire));
+  const DriveQuestions& kept = *q;
+  *record = DriveRecord{};
+  record->root = root;
+  record->reached = reached;
+  // Time that ran out after the last answer was in cost the drive nothing.
+  record->stop = reached == last_step() ? Stop::kNone : Stop::kNoAnswer;
+  if (reached >= Reached::kDriveType) record->facts.drive_type = kept.record.facts.drive_type;
+  if (reached >= Reached::kVolume) {
+    record->facts = kept.record.facts;
+    record->volume = kept.record.volume;
+  }
+  if (reached >= Reached::kSize) record->size = kept.record.size;
+}
+
+char* stop_message(const DriveRecord& record) {
+  const char* format = nullptr;
+  switch (record.stop) {
+    case Stop::kNone:
+    case Stop::kNoMedium:
+      return nullptr;
+    case Stop::kNoRootDir: format = "ドライブ(%.*s)を参照できません。"; break;
+    case Stop::kUnreadable: format = "ディスク(%.*s)を参照できません。"; break;
+    case Stop::kCapacityUnreadable: format = "ディスク(%.*s)の容量を参照できません。"; break;
+    case Stop::kNoAnswer: format = "ディスク(%.*s)が%u秒以内に応答しません。"; break;
+  }
+  // The drive's name is its root without the final backslash.
+  const int name_length = static_cast<int>(strlen(record.root)) - 1;
+  const size_t size = strlen(record.root) + strlen(format) + 16;
+  char* message = allocate(size);
+  if (record.stop == Stop::kNoAnswer) {
+    snprintf(message, size, format, name_length, record.root,
+             static_cast<unsigned>(settings.time_limit));
+  } else {
+    snprintf(message, size, format, name_length, record.root);
+  }
+  return message;
+}

@@ -1,0 +1,62 @@
+// What one drive answered.  A drive is asked first (ask.h) and printed
+// after (volume.h, size.h), from this record alone, so that drives can be
+// asked side by side and printed in turn.
+#ifndef VOLSURVEY_REPORT_RECORD_H_
+#define VOLSURVEY_REPORT_RECORD_H_
+
+#include <cstdint>
+
+const uint32_t kNameBufferSize = 260;
+
+// What the size report needs to know about the drive.
+struct VolumeFacts {
+  int32_t drive_type = 0;
+  char fs_name[kNameBufferSize] = {};
+  int32_t fs_bits = 32;  // 16 for FAT, FAT12 and a local CDFS; 32 otherwise
+};
+
+// The rest of the volume report.
+struct VolumeAnswers {
+  char label[kNameBufferSize] = {};
+  uint32_t serial = 0;
+  uint32_t max_component = 0;
+  uint32_t flags = 0;
+};
+
+struct SizeFigures {
+  bool classic_query = false;
+  uint32_t sector_size = 0;
+  uint32_t sectors_per_cluster = 0;
+  uint64_t cluster_size = 0;
+  uint64_t total_clusters = 0;
+  uint64_t free_clusters = 0;
+  uint64_t total_bytes = 0;
+  uint64_t free_bytes = 0;
+  uint64_t caller_free_bytes = 0;
+  bool cluster_size_estimated = false;
+};
+
+// How far the answers go: each step's answers are in the record, and
+// accepted, once it is reached.  The steps come in the order they print.
+enum class Reached : int { kNothing, kDriveType, kVolume, kSize };
+
+// Why a drive's report ends where `reached` says, if it ends short.
+enum class Stop {
+  kNone,
+  kNoRootDir,           // the drive type says there is no such drive
+  kUnreadable,          // the volume or the classic size query failed
+  kCapacityUnreadable,  // the 64-bit size query is missing or failed
+  kNoAnswer,            // the drive's time ran out
+  kNoMedium,            // a removable or CD-ROM drive holds nothing: a state, no error
+};
+
+struct DriveRecord {
+  const char* root = nullptr;  // "C:\" or "\\server\share\", as the report names it
+  Reached reached = Reached::kNothing;
+  Stop stop = Stop::kNone;
+  VolumeFacts facts;
+  VolumeAnswers volume;
+  SizeFigures size;
+};
+
+#endif  // VOLSURVEY_REPORT_RECORD_H_
