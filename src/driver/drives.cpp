@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "console/pager.h"
 #include "driver/args.h"
@@ -9,6 +10,8 @@
 #include "driver/settings.h"
 #include "platform/platform.h"
 #include "report/ask.h"
+#include "report/json_report.h"
+#include "report/stops.h"
 #include "report/size.h"
 #include "report/volume.h"
 #include "text/scoped.h"
@@ -50,22 +53,10 @@ char* current_directory() {
   return nullptr;
 }
 
-// Asks the drive at `root` and prints its report; a drive whose report
-// stops short ends the run.
-void survey_one(const char* root, const char* source) {
-  DriveRecord record;
-  record.root = root;
-  finish_asking(start_asking(root, source, false), &record);
-  report_drive(record);
-  char* message = stop_message(record);
-  if (message) fatal_error("%s", message);
-}
-
-void report_one_argument(const char* argument) {
-  char* root = make_drive_root(argument);
-  ScopedFree root_holder(root);
-  if (!root) fatal_error("ドライブ(%s)を参照できません。", argument);
-  survey_one(root, argument);
+char* root_of_directory(const char* directory) {
+  if (is_ascii_letter(directory[0]) && directory[1] == ':') return make_drive_root(directory);
+  if (directory[0] == '\\' && directory[1] == '\\') return make_share_root(directory);
+  return nullptr;
 }
 
 // Two empty lines part the reports of two drives, one in wide mode.
@@ -74,13 +65,54 @@ void print_separator() {
   if (!settings.wide_mode) report_printf("\n");
 }
 
-char* root_of_directory(const char* directory) {
-  if (is_ascii_letter(directory[0]) && directory[1] == ':') return make_drive_root(directory);
-  if (directory[0] == '\\' && directory[1] == '\\') return make_share_root(directory);
-  return nullptr;
+}  // namespace
+
+char* drive_stop_message(const DriveRecord& record, bool whole_machine) {
+  if (record.stop == Stop::kNoMedium && whole_machine) return nullptr;
+  const StopWords* words = stop_words(record.stop);
+  return words ? stop_message(*words, record.root, root_name_length(record.root)) : nullptr;
 }
 
-}  // namespace
+DriveList list_drives(int argc, char** argv, int drive_count) {
+  DriveList list;
+  if (drive_count > 0) {
+    list.entries = allocate_array<DriveEntry>(static_cast<size_t>(drive_count));
+    for (int i = 1; i < argc; ++i) {
+      if (is_option_argument(argv[i])) continue;
+      list.entries[list.count++] = DriveEntry{make_drive_root(argv[i]), argv[i]};
+    }
+    return list;
+  }
+  const uint32_t letters = settings.all_drives ? plat_logical_drives() : 0;
+  if (letters != 0) {
+    list.whole_machine = true;
+    list.entries = allocate_array<DriveEntry>(26);
+    for (int letter = 0; letter < 26; ++letter) {
+      if (!(letters & (1u << letter))) continue;
+      char* root = allocate(4);
+      memcpy(root, "A:\\", 4);
+      root[0] = static_cast<char>('A' + letter);
+      list.entries[list.count++] = DriveEntry{root, nullptr};
+    }
+    return list;
+  }
+  // With /a on a system that cannot list its drives: it surely has the
+  // current one.
+  list.directory = current_directory();
+  char* root = list.directory ? root_of_directory(list.directory) : nullptr;
+  if (!root) fatal_error("現在のドライブを参照できません。");
+  list.entries = allocate_array<DriveEntry>(1);
+  // The directory is the text the root was made from: a share whose name
+  // Shift-JIS cannot spell is asked for as the system gave it.
+  list.entries[list.count++] = DriveEntry{root, list.directory};
+  return list;
+}
+
+void free_list(DriveList* list) {
+  for (size_t i = 0; i < list->count; ++i) free(list->entries[i].root);
+  free(list->entries);
+  free(list->directory);
+}
 
 char* make_drive_root(const char* argument) {
   if (argument[0] == '\\') return make_share_root(argument);
@@ -95,14 +127,35 @@ char* make_drive_root(const char* argument) {
   return root;
 }
 
-void report_drive(const DriveRecord& record) {
+void survey_drives(const DriveEntry* entries, size_t count, bool side_by_side,
+                   void (*take)(const DriveEntry& entry, const DriveRecord& record, void* context),
+                   void* context) {
+  // So many drives at once, and no more: a thread each.
+  const size_t at_once = side_by_side ? 26 : 1;
+  DriveQuestions** questions = allocate_array<DriveQuestions*>(count ? count : 1);
+  ScopedFree questions_holder(questions);
+  size_t started = 0;
+  for (size_t i = 0; i < count; ++i) {
+    for (; started < count && started < i + at_once; ++started) {
+      const DriveEntry& e = entries[started];
+      questions[started] = e.root ? start_asking(e.root, e.source, side_by_side) : nullptr;
+    }
+    DriveRecord record;
+    record.root = entries[i].root;
+    if (questions[i]) finish_asking(questions[i], &record);
+    take(entries[i], record, context);
+  }
+}
+
+void report_drive(const DriveRecord& record, bool whole_machine) {
   const char* root = record.root;
   const int name_length = static_cast<int>(strlen(root)) - 1;
   if (settings.show_volume) report_printf("              ドライブ名:%.*s\n", name_length, root);
   if (record.reached < Reached::kDriveType) return;
   if (settings.show_volume && !settings.wide_mode) print_drive_type(record.facts);
   const bool size_name_line = settings.show_size && !settings.show_volume;
-  if (record.reached >= Reached::kVolume || record.stop == Stop::kNoMedium) {
+  const bool no_medium = record.stop == Stop::kNoMedium && whole_machine;
+  if (record.reached >= Reached::kVolume || no_medium) {
     if (settings.show_volume && record.reached >= Reached::kVolume) {
       print_volume(record.facts, record.volume);
       if (settings.show_size) report_printf("\n");
@@ -113,69 +166,101 @@ void report_drive(const DriveRecord& record) {
       report_printf("      ドライブ名:%.*s\n", name_length, root);
     }
   }
-  if (record.stop == Stop::kNoMedium) {
-    if (settings.show_volume || size_name_line) print_no_medium(!settings.show_volume);
-    return;
+  if (no_medium && (settings.show_volume || size_name_line)) {
+    print_no_medium(!settings.show_volume);
   }
   if (record.reached >= Reached::kSize) print_size(record.size);
 }
 
-void report_drive_arguments(int argc, char** argv) {
+namespace {
+
+struct TextSurvey {
+  bool whole_machine;
   bool first = true;
-  for (int i = 1; i < argc; ++i) {
-    if (is_option_argument(argv[i])) continue;
-    if (!first) print_separator();
-    first = false;
-    report_one_argument(argv[i]);
+  int exit_code = 0;
+};
+
+// One drive's report in the text survey.  A drive named that cannot be
+// reported ends the run; with the whole machine the run goes on.
+void print_drive(const DriveEntry& entry, const DriveRecord& record, void* context) {
+  TextSurvey* survey = static_cast<TextSurvey*>(context);
+  if (!survey->first) print_separator();
+  survey->first = false;
+  if (!entry.root) {
+    char* message = stop_message(*bad_name_words(), entry.source, strlen(entry.source));
+    fatal_error("%s", message);
   }
+  report_drive(record, survey->whole_machine);
+  char* message = drive_stop_message(record, survey->whole_machine);
+  if (!message) return;
+  if (!survey->whole_machine) fatal_error("%s", message);
+  // One drive's trouble is told where its report stops; the others are
+  // still reported.
+  drive_error(message);
+  free(message);
+  survey->exit_code = 1;
 }
 
-int report_all_drives() {
-  const uint32_t letters = plat_logical_drives();
-  if (letters == 0) {
-    // The system cannot list its drives; it surely has the current one.
-    report_current_drive();
-    return 0;
-  }
-  struct Drive {
-    char root[4];
-    DriveQuestions* questions;
-  } drives[26];
-  int count = 0;
-  // Every drive is asked at once: the slowest, not the sum, sets the time.
-  for (int letter = 0; letter < 26; ++letter) {
-    if (!(letters & (1u << letter))) continue;
-    Drive& d = drives[count++];
-    memcpy(d.root, "A:\\", 4);
-    d.root[0] = static_cast<char>('A' + letter);
-    d.questions = start_asking(d.root, nullptr, true);
-  }
+}  // namespace
+
+int report_drives(int argc, char** argv, int drive_count) {
+  DriveList list = list_drives(argc, argv, drive_count);
+  TextSurvey survey{list.whole_machine};
+  // Every drive of the machine is asked at once, so that the slowest, not
+  // the sum, sets the time; named drives are asked in turn, and the first
+  // that fails ends the run before the next is asked.
+  survey_drives(list.entries, list.count, list.whole_machine, print_drive, &survey);
+  free_list(&list);
+  return survey.exit_code;
+}
+
+namespace {
+
+// A drive as the document tells it: its answers and its exact name.
+struct JsonDrive {
+  DriveRecord record;
+  bool named_a_drive;
+  char16_t* name;
+};
+
+struct JsonSurvey {
+  JsonDrive* drives;
+  size_t count;
+};
+
+void keep_drive(const DriveEntry& entry, const DriveRecord& record, void* context) {
+  JsonSurvey* survey = static_cast<JsonSurvey*>(context);
+  // An argument that names no drive is named as it was typed.
+  char16_t* name = entry.root
+                       ? plat_drive_name(entry.root, root_name_length(entry.root), entry.source)
+                       : plat_drive_name(entry.source, strlen(entry.source), entry.source);
+  if (!name) fatal_error("メモリー不足");
+  new (&survey->drives[survey->count++]) JsonDrive{record, entry.root != nullptr, name};
+}
+
+}  // namespace
+
+int report_drives_json(int argc, char** argv, int drive_count) {
+  DriveList list = list_drives(argc, argv, drive_count);
+  JsonSurvey survey{allocate_array<JsonDrive>(list.count ? list.count : 1), 0};
+  // An error of one drive is told in the document, so every drive can be
+  // asked at once, named ones too.
+  survey_drives(list.entries, list.count, true, keep_drive, &survey);
+  // Written only once every drive is in, so that nothing can stop the run
+  // between the document's first byte and its last.
+  JsonWriter w;
   int code = 0;
-  for (int i = 0; i < count; ++i) {
-    DriveRecord record;
-    record.root = drives[i].root;
-    finish_asking(drives[i].questions, &record);
-    if (i > 0) print_separator();
-    report_drive(record);
-    char* message = stop_message(record);
-    if (message) {
-      // One drive's trouble is told where its report stops; the others
-      // are still reported.
-      drive_error(message);
-      free(message);
+  json_open(&w, nullptr, '{');
+  json_open(&w, "drives", '[');
+  for (size_t i = 0; i < survey.count; ++i) {
+    const JsonDrive& d = survey.drives[i];
+    if (print_drive_json(&w, d.name, d.named_a_drive ? &d.record : nullptr, list.whole_machine))
       code = 1;
-    }
+    free(d.name);
   }
+  json_close(&w, ']');
+  json_close(&w, '}');
+  free(survey.drives);
+  free_list(&list);
   return code;
-}
-
-void report_current_drive() {
-  char* directory = current_directory();
-  ScopedFree directory_holder(directory);
-  char* root = directory ? root_of_directory(directory) : nullptr;
-  ScopedFree root_holder(root);
-  if (!root) fatal_error("現在のドライブを参照できません。");
-  // The directory is the text the root was made from: a share whose name
-  // Shift-JIS cannot spell is asked for as the system gave it.
-  survey_one(root, directory);
 }

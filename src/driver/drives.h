@@ -1,6 +1,9 @@
-// Drive arguments turned into drive roots, and the report of one drive.
+// Drive arguments turned into drive roots, and the survey of the run's
+// drives: each asked, then reported.
 #ifndef VOLSURVEY_DRIVER_DRIVES_H_
 #define VOLSURVEY_DRIVER_DRIVES_H_
+
+#include <cstddef>
 
 #include "report/record.h"
 
@@ -10,20 +13,48 @@
 // part).  Ends the process when memory runs out.
 char* make_drive_root(const char* argument);
 
+// A drive of the run: its heap root (null for an argument that names no
+// drive), and the text it was made from (null for none).
+struct DriveEntry {
+  char* root;
+  const char* source;
+};
+
+// The drives of the run: those named, or with /a every drive the system
+// has, or the current one.  Ends the run when there is no current drive.
+struct DriveList {
+  DriveEntry* entries = nullptr;
+  size_t count = 0;
+  bool whole_machine = false;
+  char* directory = nullptr;  // the current directory, the current drive's source
+};
+DriveList list_drives(int argc, char** argv, int drive_count);
+void free_list(DriveList* list);
+
+// Asks the drives and hands each one's answers to `take`, in order, as
+// soon as they and those before them are in.  Side by side, many drives
+// are asked at once; otherwise each only once the one before is taken.
+void survey_drives(const DriveEntry* entries, size_t count, bool side_by_side,
+                   void (*take)(const DriveEntry& entry, const DriveRecord& record, void* context),
+                   void* context);
+
+// The message of a drive whose report stops short, as a new heap text;
+// null when it does not.  A drive without its medium is a state where the
+// whole machine is surveyed, and unreadable where it was named.
+char* drive_stop_message(const DriveRecord& record, bool whole_machine);
+
 // Prints the reports that settings ask for, from what the drive answered,
 // as far as its answers go.
-void report_drive(const DriveRecord& record);
+void report_drive(const DriveRecord& record, bool whole_machine);
 
-// The drive loop: reports every drive argument of argv in order, parted by
-// empty lines.
-void report_drive_arguments(int argc, char** argv);
+// Reports the run's drives, parted by empty lines; returns the exit code.
+// A named drive that cannot be reported ends the run; with the whole
+// machine it is told and the run goes on, ending with exit code 1.
+int report_drives(int argc, char** argv, int drive_count);
 
-// Reports the drive of the current directory.
-void report_current_drive();
-
-// Reports every drive the system has, in letter order, all of them asked
-// at once.  A drive that cannot be reported is told and the run goes on;
-// returns the exit code, 1 when any drive could not be reported.
-int report_all_drives();
+// The run's drives as one JSON document on standard output, every drive
+// in it whatever befalls another; returns the exit code, 1 when any drive
+// could not be reported.
+int report_drives_json(int argc, char** argv, int drive_count);
 
 #endif  // VOLSURVEY_DRIVER_DRIVES_H_

@@ -41,15 +41,10 @@ int volsurvey_main(int argc, char** argv) {
     if (is_option_argument(argv[i])) apply_options(argv[i], false);
   }
 
+  // The document is for programs: nothing may stand in it but itself, nor
+  // wait for a key.
+  if (settings.json_output) return report_drives_json(argc, argv, drive_count);
   report_pager_start(settings.pause_mode, 1);
   if (settings.pause_mode) report_pager_count(80, kPausePrompt);
-
-  if (drive_count == 0) {
-    // Named drives are reported as named, whatever the configuration says.
-    if (settings.all_drives) return report_all_drives();
-    report_current_drive();
-  } else {
-    report_drive_arguments(argc, argv);
-  }
-  return 0;
+  return report_drives(argc, argv, drive_count);
 }

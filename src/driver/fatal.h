@@ -24,6 +24,13 @@ void drive_error(const char* message);
 // "メモリー不足" instead.
 char* allocate(size_t n);
 
+// A heap array of n elements, as allocate gives it.
+template <typename T>
+T* allocate_array(size_t n) {
+  // Arrays of pointers are meant too.
+  return static_cast<T*>(static_cast<void*>(allocate(n * sizeof(T))));  // NOLINT(bugprone-sizeof-expression)
+}
+
 #ifdef VOLSURVEY_FUZZ
 // The fuzzing harness runs the program many times in one process, so there
 // the exit is thrown to it instead.

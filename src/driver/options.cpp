@@ -42,6 +42,7 @@ bool set_time_limit(const char* letter) {
 bool apply_switch(const char* letter) {
   switch (to_upper_ascii(static_cast<unsigned char>(*letter))) {
     case 'A': return set_flag(letter, "a", "a-", &settings.all_drives, 1);
+    case 'J': return set_flag(letter, "j", "j-", &settings.json_output, 1);
     case 'P': return set_flag(letter, "p", "p-", &settings.pause_mode, 0);
     case 'S': return set_flag(letter, "s", "s-", &settings.show_size, 0);
     case 'V': return set_flag(letter, "v", "v-", &settings.show_volume, 0);

@@ -11,6 +11,7 @@ struct Settings {
   int show_size = 1;
   int wide_mode = 0;                // compact display
   int all_drives = 0;               // every drive of the system when none is named
+  int json_output = 0;              // one JSON document instead of the reports
   uint32_t time_limit = 30;         // seconds a drive may take to answer; 0: no limit
 };
 

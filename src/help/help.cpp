@@ -53,6 +53,7 @@ const HelpEntry kHelp[] = {
     {kText, "/p- ;[ON ](既定)", 0},
     {kText, "", 0},
     {kText, "/a  ;ドライブ指定なしの時、全ドライブを表示（/a- で現在ドライブのみ(既定)） All", 0},
+    {kText, "/j  ;結果を1つの JSON 文書で出力（画面一時停止なし。/j- で通常表示(既定)） JSON", 0},
     {kText, "/tN ;ドライブ毎の応答待ち時間 N秒（既定 30、0 で無制限） Time", 0},
     {kText, "/?, /help ;使用方法説明（設定ファイルに登録不可） HELP", 0},
     {kPause, nullptr, 0},

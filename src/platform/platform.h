@@ -64,11 +64,15 @@ Answer plat_ask_finish(DriveAsking* drive);
 // GetDriveTypeA: the drive-type code of the root.
 Answer plat_drive_type(DriveAsking* drive, int* type);
 
-// GetVolumeInformationA with label and file-system buffers of `size` bytes.
-// The outputs are set only when it answers kOk.
+// GetVolumeInformationA with label and file-system buffers of `size` bytes,
+// and the same two names in buffers of `size` UTF-16 units as the system
+// spells them, where Shift-JIS may have to show "?" (the Windows 95 family's
+// converted from its ANSI code page).  The outputs are set only when it
+// answers kOk.
 Answer plat_volume_information(DriveAsking* drive, char* label, uint32_t* serial,
                                uint32_t* max_component, uint32_t* flags,
-                               char* fs_name, uint32_t size);
+                               char* fs_name, char16_t* wide_label, char16_t* wide_fs_name,
+                               uint32_t size);
 
 // GetVersionExA with an OSVERSIONINFOA of 148 bytes.
 bool plat_version(uint32_t* platform_id, uint32_t* major, uint32_t* minor);
@@ -87,6 +91,11 @@ FreeSpaceEx plat_disk_free_space_ex(DriveAsking* drive, uint64_t* caller_free,
 // kOk only when the device answered with the carry flag clear.
 Answer plat_ext_free_space(DriveAsking* drive, uint32_t* sectors_per_cluster,
                            uint32_t* bytes_per_sector);
+
+// The first `length` bytes of `text`, a drive's name made from `source` as
+// a root is for plat_ask_start, in the UTF-16 the system is asked with:
+// NUL-terminated, in a new heap block; null when memory runs out.
+char16_t* plat_drive_name(const char* text, size_t length, const char* source);
 
 // GetCurrentDirectoryA: the length of the path written to `buffer`, or the
 // size needed when `size` is too small, or 0 on failure.

@@ -41,6 +41,13 @@ void copy_text(char* out, uint32_t size, const std::string& text) {
   out[n] = '\0';
 }
 
+void copy_units(char16_t* out, uint32_t size, const std::u16string& text) {
+  if (size == 0) return;
+  size_t n = text.size() < size - 1 ? text.size() : size - 1;
+  for (size_t i = 0; i < n; ++i) out[i] = text[i];
+  out[n] = 0;
+}
+
 }  // namespace
 
 // A drive being asked: all its questions are asked at once when it is
@@ -110,6 +117,13 @@ Answer plat_ask_finish(DriveAsking* drive) {
 
 uint32_t plat_logical_drives() { return sim_scenario().logical_drives; }
 
+char16_t* plat_drive_name(const char* text, size_t length, const char*) {
+  std::u16string name = sim_widen(std::string(text, length));
+  char16_t* units = static_cast<char16_t*>(malloc((name.size() + 1) * sizeof(char16_t)));
+  copy_units(units, static_cast<uint32_t>(name.size() + 1), name);
+  return units;
+}
+
 Answer plat_drive_type(DriveAsking* drive, int* type) {
   Answer waiting = waited(drive, kQueryType);
   if (waiting != Answer::kOk) return waiting;
@@ -119,7 +133,8 @@ Answer plat_drive_type(DriveAsking* drive, int* type) {
 
 Answer plat_volume_information(DriveAsking* drive, char* label, uint32_t* serial,
                                uint32_t* max_component, uint32_t* flags,
-                               char* fs_name, uint32_t size) {
+                               char* fs_name, char16_t* wide_label, char16_t* wide_fs_name,
+                               uint32_t size) {
   const SimDrive* d = drive->d;
   Answer waiting = waited(drive, kQueryVolume);
   if (waiting != Answer::kOk) return waiting;
@@ -127,6 +142,8 @@ Answer plat_volume_information(DriveAsking* drive, char* label, uint32_t* serial
   if (!d || !d->volume_ok) return Answer::kFailed;
   copy_text(label, size, d->label);
   copy_text(fs_name, size, d->fs_name);
+  copy_units(wide_label, size, d->wide_label);
+  copy_units(wide_fs_name, size, d->wide_fs_name);
   *serial = d->serial;
   *max_component = d->max_component;
   *flags = d->flags;

@@ -25,6 +25,27 @@ int g_line = 0;
   exit(2);
 }
 
+// Converts `in` from one character set to another with iconv; false when
+// some of it has no form in the target.
+bool convert(const char* to, const char* from, const std::string& in, std::string* out) {
+  iconv_t cd = iconv_open(to, from);
+  // (iconv_t)-1 is how iconv_open says it failed.
+  if (cd == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(performance-no-int-to-ptr)
+    fail(std::string("iconv cannot convert to ") + to);
+  }
+  std::string source = in;
+  std::string converted(in.size() * 4 + 8, '\0');
+  char* inp = &source[0];
+  size_t in_left = source.size();
+  char* outp = &converted[0];
+  size_t out_left = converted.size();
+  size_t r = iconv(cd, &inp, &in_left, &outp, &out_left);
+  iconv_close(cd);
+  if (r == static_cast<size_t>(-1)) return false;
+  out->assign(converted.data(), converted.size() - out_left);
+  return true;
+}
+
 // Scenario files are UTF-8 so that they read well; the program sees the
 // Shift-JIS bytes a Japanese Windows would give.  \x{NN} stands for a raw
 // byte, for text that no UTF-8 could spell.
@@ -34,22 +55,9 @@ std::string to_cp932(const std::string& text) {
   while (i < text.size()) {
     size_t escape = text.find("\\x{", i);
     std::string plain = text.substr(i, escape == std::string::npos ? std::string::npos : escape - i);
-    if (!plain.empty()) {
-      iconv_t cd = iconv_open("CP932", "UTF-8");
-      // (iconv_t)-1 is how iconv_open says it failed.
-      if (cd == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(performance-no-int-to-ptr)
-        fail("iconv cannot convert to CP932");
-      }
-      std::string converted(plain.size() * 2 + 8, '\0');
-      char* in = &plain[0];
-      size_t in_left = plain.size();
-      char* outp = &converted[0];
-      size_t out_left = converted.size();
-      size_t r = iconv(cd, &in, &in_left, &outp, &out_left);
-      iconv_close(cd);
-      if (r == static_cast<size_t>(-1)) fail("text has no Shift-JIS form: " + plain);
-      out.append(converted.data(), converted.size() - out_left);
-    }
+    std::string converted;
+    if (!convert("CP932", "UTF-8", plain, &converted)) fail("text has no Shift-JIS form: " + plain);
+    out += converted;
     if (escape == std::string::npos) break;
     size_t close = text.find('}', escape);
     if (close == std::string::npos) fail("unclosed \\x{");
@@ -57,6 +65,37 @@ std::string to_cp932(const std::string& text) {
     i = close + 1;
   }
   return out;
+}
+
+std::u16string from_utf16le(const std::string& bytes) {
+  std::u16string units;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+    units.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                          static_cast<unsigned char>(bytes[i + 1]) << 8));
+  return units;
+}
+
+// A label or file-system name as the system gives it: its UTF-16 exact,
+// its Shift-JIS form with "?" for each character Shift-JIS lacks, as the
+// program's own narrowing makes it.  Text with \x{NN} bytes is those bytes,
+// and its UTF-16 what they spell.
+void set_name(const std::string& value, std::string* narrow, std::u16string* wide) {
+  if (value.find("\\x{") != std::string::npos) {
+    *narrow = to_cp932(value);
+    *wide = sim_widen(*narrow);
+    return;
+  }
+  std::string utf16;
+  if (!convert("UTF-16LE", "UTF-8", value, &utf16)) fail("not UTF-8: " + value);
+  *wide = from_utf16le(utf16);
+  narrow->clear();
+  for (size_t i = 0; i < value.size();) {
+    size_t n = 1;
+    while (i + n < value.size() && (static_cast<unsigned char>(value[i + n]) & 0xC0) == 0x80) ++n;
+    std::string bytes;
+    *narrow += convert("CP932", "UTF-8", value.substr(i, n), &bytes) ? bytes : "?";
+    i += n;
+  }
 }
 
 // Splits a line into words; "..." keeps blanks inside a word, and "" is an
@@ -155,7 +194,7 @@ void parse_drive(SimScenario* s, const std::vector<std::string>& words) {
       d.volume_ok = false;
       d.no_medium = !failed;
     } else if (key == "label") {
-      d.label = to_cp932(value);
+      set_name(value, &d.label, &d.wide_label);
     } else if (key == "serial") {
       d.serial = number32("0x" + value);
     } else if (key == "maxlen") {
@@ -163,7 +202,7 @@ void parse_drive(SimScenario* s, const std::vector<std::string>& words) {
     } else if (key == "flags") {
       d.flags = number32(value);
     } else if (key == "fs") {
-      d.fs_name = to_cp932(value);
+      set_name(value, &d.fs_name, &d.wide_fs_name);
     } else if (key == "free") {
       d.free_ok = !failed;
       if (!failed) {
@@ -419,6 +458,19 @@ std::string sim_host_path(const std::string& windows_path) {
 const SimScenario& sim_scenario() {
   static const SimScenario scenario = load();
   return scenario;
+}
+
+std::u16string sim_widen(const std::string& bytes) {
+  std::u16string wide;
+  for (size_t i = 0; i < bytes.size();) {
+    const bool pair = is_sjis_lead_byte(static_cast<unsigned char>(bytes[i])) && i + 1 < bytes.size();
+    const size_t n = pair ? 2 : 1;
+    std::string utf16;
+    wide += convert("UTF-16LE", "CP932", bytes.substr(i, n), &utf16) ? from_utf16le(utf16)
+                                                                     : std::u16string(1, u'\xFFFD');
+    i += n;
+  }
+  return wide;
 }
 
 const SimDrive* sim_find_drive(const char* root) {

@@ -19,11 +19,13 @@ struct SimDrive {
   int type = 3;
   bool volume_ok = true;
   bool no_medium = false;  // the volume query finds no medium (ERROR_NOT_READY)
-  std::string label;
+  std::string label;          // Shift-JIS, "?" for what it cannot spell
+  std::u16string wide_label;  // as the system spells it
   uint32_t serial = 0;
   uint32_t max_component = 255;
   uint32_t flags = 0;
   std::string fs_name = "NTFS";
+  std::u16string wide_fs_name = u"NTFS";
   bool free_ok = false;  // GetDiskFreeSpaceA
   uint32_t free[4] = {};  // sectors/cluster, bytes/sector, free, total
   bool free_ex_ok = false;  // GetDiskFreeSpaceExA
@@ -86,6 +88,10 @@ bool sim_paths_in_shift_jis();
 
 // The final component of a Windows path in the code page of the paths.
 std::string sim_final_component(const std::string& path);
+
+// The UTF-16 form of Shift-JIS bytes; a byte that spells nothing becomes
+// U+FFFD.
+std::u16string sim_widen(const std::string& bytes);
 
 // The drive whose root equals `root` ignoring ASCII case, or null.
 const SimDrive* sim_find_drive(const char* root);

@@ -66,6 +66,25 @@ void narrow_into(char* out, size_t size, const wchar_t* text) {
   free(narrow);
 }
 
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows holds UTF-16 in wchar_t");
+
+// A NUL-terminated UTF-16 text into `out` of `size` units, cut after its
+// last whole character that fits.
+void copy_units(char16_t* out, size_t size, const wchar_t* text) {
+  if (size == 0) return;
+  size_t n = 0;
+  while (text[n] && n + char_units(text + n, 2) < size) n += char_units(text + n, 2);
+  for (size_t i = 0; i < n; ++i) out[i] = static_cast<char16_t>(text[i]);
+  out[n] = 0;
+}
+
+// The 95 family's text in its ANSI code page, as UTF-16.
+void widen_ansi_into(char16_t* out, size_t size, const char* text) {
+  wchar_t wide[MAX_PATH + 1];
+  if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, MAX_PATH + 1) == 0) wide[0] = L'\0';
+  copy_units(out, size, wide);
+}
+
 #ifndef _WIN64
 struct DiocRegisters {
   DWORD reg_ebx, reg_edx, reg_ecx, reg_eax, reg_edi, reg_esi, reg_flags;
@@ -158,6 +177,28 @@ Answer plat_ask_finish(DriveAsking* drive) {
 
 uint32_t plat_logical_drives() { return GetLogicalDrives(); }
 
+char16_t* plat_drive_name(const char* text, size_t length, const char* source) {
+  char* name = static_cast<char*>(malloc(length + 1));
+  if (!name) return nullptr;
+  memcpy(name, text, length);
+  name[length] = '\0';
+  wchar_t* wide = nullptr;
+  if (nt_family()) {
+    wide = widen_from(kShiftJis, source_of(source), name);
+  } else {
+    // A name the 95 family was given is in its own code page.
+    wide = static_cast<wchar_t*>(calloc(length + 1, sizeof(wchar_t)));
+    if (wide) MultiByteToWideChar(CP_ACP, 0, name, -1, wide, static_cast<int>(length + 1));
+  }
+  free(name);
+  if (!wide) return nullptr;
+  const size_t n = wcslen(wide);
+  char16_t* units = static_cast<char16_t*>(malloc((n + 1) * sizeof(char16_t)));
+  if (units) copy_units(units, n + 1, wide);
+  free(wide);
+  return units;
+}
+
 Answer plat_drive_type(DriveAsking* drive, int* type) {
   const UINT answer = drive->wide_root ? GetDriveTypeW(drive->wide_root)
                                        : GetDriveTypeA(drive->root);
@@ -168,7 +209,8 @@ Answer plat_drive_type(DriveAsking* drive, int* type) {
 
 Answer plat_volume_information(DriveAsking* drive, char* label, uint32_t* serial,
                                uint32_t* max_component, uint32_t* flags,
-                               char* fs_name, uint32_t size) {
+                               char* fs_name, char16_t* wide_label_out,
+                               char16_t* wide_fs_name_out, uint32_t size) {
   DWORD serial_number = 0, component = 0, flag_bits = 0;
   wchar_t wide_label[MAX_PATH + 1], wide_fs[MAX_PATH + 1];
   char ansi_label[MAX_PATH + 1], ansi_fs[MAX_PATH + 1];
@@ -186,10 +228,14 @@ Answer plat_volume_information(DriveAsking* drive, char* label, uint32_t* serial
   if (drive->wide_root) {
     narrow_into(label, size, wide_label);
     narrow_into(fs_name, size, wide_fs);
+    copy_units(wide_label_out, size, wide_label);
+    copy_units(wide_fs_name_out, size, wide_fs);
   } else {
     ansi_label[MAX_PATH] = ansi_fs[MAX_PATH] = '\0';
     copy_whole_characters(label, size, ansi_label);
     copy_whole_characters(fs_name, size, ansi_fs);
+    widen_ansi_into(wide_label_out, size, ansi_label);
+    widen_ansi_into(wide_fs_name_out, size, ansi_fs);
   }
   *serial = serial_number;
   *max_component = component;

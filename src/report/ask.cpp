@@ -1,9 +1,7 @@
 #include "report/ask.h"
 
 #include <atomic>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 
 #include "driver/fatal.h"
@@ -17,7 +15,6 @@
 // only the steps that `reached` published, which are written no more.
 struct DriveQuestions {
   DriveRecord record;
-  bool whole_machine = false;
   std::atomic<int> reached{static_cast<int>(Reached::kNothing)};
   DriveAsking* drive = nullptr;
 };
@@ -41,7 +38,7 @@ void ask_drive(DriveAsking* drive, void* context) {
   r.stop = ask_drive_type(drive, settings.show_volume && !settings.wide_mode, &r.facts);
   if (r.stop != Stop::kNone) return;
   publish(q, Reached::kDriveType);
-  r.stop = ask_volume(drive, q->whole_machine, &r.facts, &r.volume);
+  r.stop = ask_volume(drive, &r.facts, &r.volume);
   if (r.stop != Stop::kNone) return;
   publish(q, Reached::kVolume);
   if (!settings.show_size) return;
@@ -52,10 +49,9 @@ void ask_drive(DriveAsking* drive, void* context) {
 
 }  // namespace
 
-DriveQuestions* start_asking(const char* root, const char* source, bool whole_machine) {
+DriveQuestions* start_asking(const char* root, const char* source, bool side_by_side) {
   DriveQuestions* q = new (allocate(sizeof(DriveQuestions))) DriveQuestions;
-  q->whole_machine = whole_machine;
-  q->drive = plat_ask_start(root, source, settings.time_limit * 1000, whole_machine, ask_drive, q);
+  q->drive = plat_ask_start(root, source, settings.time_limit * 1000, side_by_side, ask_drive, q);
   if (!q->drive) fatal_error("メモリー不足");
   return q;
 }
@@ -83,28 +79,4 @@ void finish_asking(DriveQuestions* q, DriveRecord* record) {
     record->volume = kept.record.volume;
   }
   if (reached >= Reached::kSize) record->size = kept.record.size;
-}
-
-char* stop_message(const DriveRecord& record) {
-  const char* format = nullptr;
-  switch (record.stop) {
-    case Stop::kNone:
-    case Stop::kNoMedium:
-      return nullptr;
-    case Stop::kNoRootDir: format = "ドライブ(%.*s)を参照できません。"; break;
-    case Stop::kUnreadable: format = "ディスク(%.*s)を参照できません。"; break;
-    case Stop::kCapacityUnreadable: format = "ディスク(%.*s)の容量を参照できません。"; break;
-    case Stop::kNoAnswer: format = "ディスク(%.*s)が%u秒以内に応答しません。"; break;
-  }
-  // The drive's name is its root without the final backslash.
-  const int name_length = static_cast<int>(strlen(record.root)) - 1;
-  const size_t size = strlen(record.root) + strlen(format) + 16;
-  char* message = allocate(size);
-  if (record.stop == Stop::kNoAnswer) {
-    snprintf(message, size, format, name_length, record.root,
-             static_cast<unsigned>(settings.time_limit));
-  } else {
-    snprintf(message, size, format, name_length, record.root);
-  }
-  return message;
 }

@@ -10,17 +10,12 @@
 struct DriveQuestions;
 
 // Starts asking about `root`, made from `source` (see plat_ask_start),
-// within the drive's time limit.  With `whole_machine`, a drive without
-// its medium is a state of its own, not a failure.  Ends the run when
-// memory runs out.
-DriveQuestions* start_asking(const char* root, const char* source, bool whole_machine);
+// within the drive's time limit; `side_by_side` when other drives are asked
+// meanwhile.  Ends the run when memory runs out.
+DriveQuestions* start_asking(const char* root, const char* source, bool side_by_side);
 
 // Waits for the answers, no longer than the drive's time allows, and puts
 // them in `record` (its root left as the caller set it).
 void finish_asking(DriveQuestions* questions, DriveRecord* record);
-
-// The message that tells why the report of `record` stops short, as a new
-// heap text; null when it does not (it is whole, or holds no medium).
-char* stop_message(const DriveRecord& record);
 
 #endif  // VOLSURVEY_REPORT_ASK_H_

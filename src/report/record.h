@@ -15,9 +15,12 @@ struct VolumeFacts {
   int32_t fs_bits = 32;  // 16 for FAT, FAT12 and a local CDFS; 32 otherwise
 };
 
-// The rest of the volume report.
+// The rest of the volume report, and the names as the system spells them
+// in UTF-16, where Shift-JIS may have to show "?".
 struct VolumeAnswers {
   char label[kNameBufferSize] = {};
+  char16_t wide_label[kNameBufferSize] = {};
+  char16_t wide_fs_name[kNameBufferSize] = {};
   uint32_t serial = 0;
   uint32_t max_component = 0;
   uint32_t flags = 0;

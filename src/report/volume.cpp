@@ -62,21 +62,22 @@ Stop ask_drive_type(DriveAsking* drive, bool shown, VolumeFacts* facts) {
   return Stop::kNone;
 }
 
-Stop ask_volume(DriveAsking* drive, bool no_medium_is_state, VolumeFacts* facts,
-                VolumeAnswers* answers) {
-  Answer volume = plat_volume_information(drive, answers->label, &answers->serial,
-                                          &answers->max_component, &answers->flags,
-                                          facts->fs_name, kNameBufferSize);
+Stop ask_volume(DriveAsking* drive, VolumeFacts* facts, VolumeAnswers* answers) {
+  Answer volume = plat_volume_information(
+      drive, answers->label, &answers->serial, &answers->max_component, &answers->flags,
+      facts->fs_name, answers->wide_label, answers->wide_fs_name, kNameBufferSize);
   if (volume == Answer::kNoAnswer) return Stop::kNoAnswer;
   // Only a drive made to take a medium can be without one; any other drive
   // that says so is unreadable.
-  if (volume == Answer::kNotReady && no_medium_is_state &&
+  if (volume == Answer::kNotReady &&
       (facts->drive_type == kDriveRemovable || facts->drive_type == kDriveCdrom)) {
     return Stop::kNoMedium;
   }
   if (volume != Answer::kOk) return Stop::kUnreadable;
   answers->label[kNameBufferSize - 1] = '\0';
   facts->fs_name[kNameBufferSize - 1] = '\0';
+  answers->wide_label[kNameBufferSize - 1] = 0;
+  answers->wide_fs_name[kNameBufferSize - 1] = 0;
   facts->fs_bits = file_system_bits(facts->fs_name, facts->drive_type);
   return Stop::kNone;
 }

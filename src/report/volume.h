@@ -24,10 +24,8 @@ enum DriveType : int32_t {
 Stop ask_drive_type(DriveAsking* drive, bool shown, VolumeFacts* facts);
 
 // Asks the volume information into `facts` and `answers`.  An empty
-// removable or CD-ROM drive is kNoMedium where `no_medium_is_state`, and
-// unreadable like any other failure where not.
-Stop ask_volume(DriveAsking* drive, bool no_medium_is_state, VolumeFacts* facts,
-                VolumeAnswers* answers);
+// removable or CD-ROM drive is kNoMedium.
+Stop ask_volume(DriveAsking* drive, VolumeFacts* facts, VolumeAnswers* answers);
 
 // The drive-type line of a drive whose type has been asked.
 void print_drive_type(const VolumeFacts& facts);

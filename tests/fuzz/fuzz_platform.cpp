@@ -1,6 +1,7 @@
 #include "fuzz_platform.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "console/pager.h"
@@ -82,6 +83,12 @@ Answer plat_ask_finish(DriveAsking*) { return Answer::kOk; }
 
 uint32_t plat_logical_drives() { return mix("letters", 0); }
 
+char16_t* plat_drive_name(const char* text, size_t length, const char*) {
+  char16_t* name = static_cast<char16_t*>(calloc(length + 1, sizeof(char16_t)));
+  for (size_t i = 0; name && i < length; ++i) name[i] = static_cast<unsigned char>(text[i]);
+  return name;
+}
+
 Answer plat_drive_type(DriveAsking* drive, int* type) {
   const char* root = drive->root;
   if (silent(root, 11)) return Answer::kNoAnswer;
@@ -91,7 +98,7 @@ Answer plat_drive_type(DriveAsking* drive, int* type) {
 
 Answer plat_volume_information(DriveAsking* drive, char* label, uint32_t* serial,
                                uint32_t* max_component, uint32_t* flags, char* fs_name,
-                               uint32_t size) {
+                               char16_t* wide_label, char16_t* wide_fs_name, uint32_t size) {
   static const char* const kFileSystems[] = {"FAT", "FAT12", "FAT32", "NTFS", "CDFS", "UDF", ""};
   const char* root = drive->root;
   uint32_t h = mix(root, 2);
@@ -100,6 +107,13 @@ Answer plat_volume_information(DriveAsking* drive, char* label, uint32_t* serial
   if (h % 11 == 1) return Answer::kNotReady;
   copy_text(label, size, root);
   copy_text(fs_name, size, kFileSystems[h % 7]);
+  // Units of every kind, unpaired surrogates among them.
+  if (size > 0) wide_label[0] = 0;
+  for (uint32_t i = 0; i + 1 < size && i < 40; ++i) {
+    wide_label[i] = static_cast<char16_t>(mix(root, 20 + i) & 0xFFFF);
+    wide_label[i + 1] = 0;
+  }
+  if (size > 0) wide_fs_name[0] = 0;
   *serial = h;
   *max_component = h >> 8;
   *flags = h >> 4;

@@ -19,6 +19,11 @@ A case file (UTF-8) holds a few header lines and sections:
     drive A: type=2 ...
     --- stdout                        the exact standard output
     --- stderr                        the exact standard error
+    --- json                          standard output is one JSON document,
+                                      pure ASCII, parsed and compared field
+                                      by field with this one (UTF-8, any
+                                      layout); without a stdout section its
+                                      bytes are not compared
     --- file volsurvey.cfg crlf       a file beside the scenario, as Shift-JIS;
                                       lines end in LF, or CR LF (crlf) or CR (cr),
                                       and noeol drops the last line end
@@ -44,6 +49,7 @@ section flagged unreadable is written without read permission.
 import argparse
 import codecs
 import difflib
+import json
 import os
 import re
 import subprocess
@@ -201,6 +207,49 @@ def compare(name, expected, actual):
     return False
 
 
+def unique_keys(pairs):
+    keys = [k for k, _ in pairs]
+    if len(keys) != len(set(keys)):
+        raise ValueError(f"a key twice in one object: {keys}")
+    return dict(pairs)
+
+
+def json_differences(expected, actual, path="$"):
+    """The places where two parsed documents differ, one line each."""
+    if type(expected) is not type(actual):
+        return [f"{path}: expected {expected!r}, actual {actual!r}"]
+    if isinstance(expected, dict):
+        lines = [f"{path}.{k}: missing" for k in expected if k not in actual]
+        lines += [f"{path}.{k}: not expected ({actual[k]!r})" for k in actual if k not in expected]
+        for k in expected:
+            if k in actual:
+                lines += json_differences(expected[k], actual[k], f"{path}.{k}")
+        return lines
+    if isinstance(expected, list):
+        if len(expected) != len(actual):
+            return [f"{path}: {len(expected)} elements expected, {len(actual)} actual"]
+        return [line for i, (e, a) in enumerate(zip(expected, actual))
+                for line in json_differences(e, a, f"{path}[{i}]")]
+    return [] if expected == actual else [f"{path}: expected {expected!r}, actual {actual!r}"]
+
+
+def compare_json(expected_text, stdout):
+    """Standard output as a JSON document: ASCII only, parsed strictly, and
+    equal to the expected one field by field."""
+    if any(b > 0x7F for b in stdout):
+        print("--- the JSON document holds bytes beyond ASCII")
+        return False
+    try:
+        actual = json.loads(stdout.decode("ascii"), object_pairs_hook=unique_keys)
+    except ValueError as e:
+        print(f"--- standard output is no JSON document: {e}")
+        return False
+    differences = json_differences(json.loads(expected_text), actual)
+    for line in differences:
+        print(f"--- json {line}")
+    return not differences
+
+
 def update_case(path, stdout, stderr, code):
     """Rewrites the expectations of a case; read the diff before committing."""
     with open(path, encoding="utf-8", newline="") as f:
@@ -284,7 +333,12 @@ def main():
         update_case(opts.case, render(result.stdout, "stdout", case["raw"]), render(result.stderr, "stderr", case["raw"]),
                     result.returncode)
         return 0
-    ok = compare("stdout", case["sections"].get("stdout", ""), render(result.stdout, "stdout", case["raw"]))
+    ok = True
+    if "json" in case["sections"]:
+        ok = compare_json(case["sections"]["json"], result.stdout)
+    if "json" not in case["sections"] or "stdout" in case["sections"]:
+        ok = compare("stdout", case["sections"].get("stdout", ""),
+                     render(result.stdout, "stdout", case["raw"])) and ok
     ok = compare("stderr", case["sections"].get("stderr", ""), render(result.stderr, "stderr", case["raw"])) and ok
     if case["time"] is not None and took != case["time"]:
         print(f"--- scripted time {took} ms, expected {case['time']} ms")

@@ -1,0 +1,57 @@
+#include "report/stops.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "driver/fatal.h"
+#include "driver/settings.h"
+
+namespace {
+
+const StopWords kBadName = {"bad_name", "ドライブ(", ")を参照できません。", u"ドライブ(",
+                            u")を参照できません。"};
+const StopWords kNoRootDir = {"no_drive", "ドライブ(", ")を参照できません。", u"ドライブ(",
+                              u")を参照できません。"};
+const StopWords kUnreadable = {"unreadable", "ディスク(", ")を参照できません。", u"ディスク(",
+                               u")を参照できません。"};
+const StopWords kCapacityUnreadable = {"size_unreadable", "ディスク(", ")の容量を参照できません。",
+                                       u"ディスク(", u")の容量を参照できません。"};
+const StopWords kNoAnswer = {"no_answer", "ディスク(", ")が%u秒以内に応答しません。", u"ディスク(",
+                             u")が%u秒以内に応答しません。"};
+// Named without its medium, a drive is as unreadable as any.
+const StopWords kNotReady = {"not_ready", "ディスク(", ")を参照できません。", u"ディスク(",
+                             u")を参照できません。"};
+
+}  // namespace
+
+const StopWords* bad_name_words() { return &kBadName; }
+
+const StopWords* stop_words(Stop stop) {
+  switch (stop) {
+    case Stop::kNone: return nullptr;
+    case Stop::kNoRootDir: return &kNoRootDir;
+    case Stop::kUnreadable: return &kUnreadable;
+    case Stop::kCapacityUnreadable: return &kCapacityUnreadable;
+    case Stop::kNoAnswer: return &kNoAnswer;
+    case Stop::kNoMedium: return &kNotReady;
+  }
+  return nullptr;
+}
+
+char* stop_message(const StopWords& words, const char* name, size_t name_length) {
+  // Room for the words, the name, and the seconds in place of "%u".
+  const size_t size = strlen(words.before) + name_length + strlen(words.after) + 16;
+  char* message = allocate(size);
+  size_t n = static_cast<size_t>(snprintf(message, size, "%s%.*s", words.before,
+                                          static_cast<int>(name_length), name));
+  const char* seconds = strstr(words.after, "%u");
+  if (!seconds) {
+    snprintf(message + n, size - n, "%s", words.after);
+  } else {
+    snprintf(message + n, size - n, "%.*s%u%s", static_cast<int>(seconds - words.after),
+             words.after, static_cast<unsigned>(settings.time_limit), seconds + 2);
+  }
+  return message;
+}
+
+size_t root_name_length(const char* root) { return strlen(root) - 1; }

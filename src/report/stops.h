@@ -1,0 +1,34 @@
+// Why a drive's report stops short, told in words: as the Shift-JIS
+// message of the text report, and for scripts as a stable English code and
+// the same message in UTF-16.
+#ifndef VOLSURVEY_REPORT_STOPS_H_
+#define VOLSURVEY_REPORT_STOPS_H_
+
+#include <cstddef>
+
+#include "report/record.h"
+
+// The words of a stop, around the drive's name.  `after` may hold "%u",
+// the drive's time limit in seconds.
+struct StopWords {
+  const char* code;
+  const char* before;
+  const char* after;
+  const char16_t* wide_before;
+  const char16_t* wide_after;
+};
+
+// An argument that names no drive, and why a drive's report stops short;
+// kNoMedium is the words of a named drive without its medium, which is
+// unreadable to whoever named it.  Null for kNone.
+const StopWords* bad_name_words();
+const StopWords* stop_words(Stop stop);
+
+// The Shift-JIS message of `words` for the drive named by the first
+// `name_length` bytes of `name`, as a new heap text.
+char* stop_message(const StopWords& words, const char* name, size_t name_length);
+
+// The length of the name of a drive root: all but its final backslash.
+size_t root_name_length(const char* root);
+
+#endif  // VOLSURVEY_REPORT_STOPS_H_
