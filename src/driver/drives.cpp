@@ -73,45 +73,43 @@ char* drive_stop_message(const DriveRecord& record, bool whole_machine) {
   return words ? stop_message(*words, record.root, root_name_length(record.root)) : nullptr;
 }
 
-DriveList list_drives(int argc, char** argv, int drive_count) {
-  DriveList list;
+void list_drives(int argc, char** argv, int drive_count, DriveList* list) {
   if (drive_count > 0) {
-    list.entries = allocate_array<DriveEntry>(static_cast<size_t>(drive_count));
+    list->entries = allocate_array<DriveEntry>(static_cast<size_t>(drive_count));
     for (int i = 1; i < argc; ++i) {
       if (is_option_argument(argv[i])) continue;
-      list.entries[list.count++] = DriveEntry{make_drive_root(argv[i]), argv[i]};
+      list->entries[list->count++] = DriveEntry{make_drive_root(argv[i]), argv[i]};
     }
-    return list;
+    return;
   }
   const uint32_t letters = settings.all_drives ? plat_logical_drives() : 0;
   if (letters != 0) {
-    list.whole_machine = true;
-    list.entries = allocate_array<DriveEntry>(26);
+    list->whole_machine = true;
+    list->entries = allocate_array<DriveEntry>(26);
     for (int letter = 0; letter < 26; ++letter) {
       if (!(letters & (1u << letter))) continue;
       char* root = allocate(4);
       memcpy(root, "A:\\", 4);
       root[0] = static_cast<char>('A' + letter);
-      list.entries[list.count++] = DriveEntry{root, nullptr};
+      list->entries[list->count++] = DriveEntry{root, nullptr};
     }
-    return list;
+    return;
   }
   // With /a on a system that cannot list its drives: it surely has the
   // current one.
-  list.directory = current_directory();
-  char* root = list.directory ? root_of_directory(list.directory) : nullptr;
+  list->entries = allocate_array<DriveEntry>(1);
+  list->directory = current_directory();
+  char* root = list->directory ? root_of_directory(list->directory) : nullptr;
   if (!root) fatal_error("現在のドライブを参照できません。");
-  list.entries = allocate_array<DriveEntry>(1);
   // The directory is the text the root was made from: a share whose name
   // Shift-JIS cannot spell is asked for as the system gave it.
-  list.entries[list.count++] = DriveEntry{root, list.directory};
-  return list;
+  list->entries[list->count++] = DriveEntry{root, list->directory};
 }
 
-void free_list(DriveList* list) {
-  for (size_t i = 0; i < list->count; ++i) free(list->entries[i].root);
-  free(list->entries);
-  free(list->directory);
+DriveList::~DriveList() {
+  for (size_t i = 0; i < count; ++i) free(entries[i].root);
+  free(entries);
+  free(directory);
 }
 
 char* make_drive_root(const char* argument) {
@@ -188,29 +186,30 @@ void print_drive(const DriveEntry& entry, const DriveRecord& record, void* conte
   survey->first = false;
   if (!entry.root) {
     char* message = stop_message(*bad_name_words(), entry.source, strlen(entry.source));
+    ScopedFree message_holder(message);
     fatal_error("%s", message);
   }
   report_drive(record, survey->whole_machine);
   char* message = drive_stop_message(record, survey->whole_machine);
+  ScopedFree message_holder(message);
   if (!message) return;
   if (!survey->whole_machine) fatal_error("%s", message);
   // One drive's trouble is told where its report stops; the others are
   // still reported.
   drive_error(message);
-  free(message);
   survey->exit_code = 1;
 }
 
 }  // namespace
 
 int report_drives(int argc, char** argv, int drive_count) {
-  DriveList list = list_drives(argc, argv, drive_count);
+  DriveList list;
+  list_drives(argc, argv, drive_count, &list);
   TextSurvey survey{list.whole_machine};
   // Every drive of the machine is asked at once, so that the slowest, not
   // the sum, sets the time; named drives are asked in turn, and the first
   // that fails ends the run before the next is asked.
   survey_drives(list.entries, list.count, list.whole_machine, print_drive, &survey);
-  free_list(&list);
   return survey.exit_code;
 }
 
@@ -223,9 +222,18 @@ struct JsonDrive {
   char16_t* name;
 };
 
+// The drives as the document will tell them, gathered first.
 struct JsonSurvey {
   JsonDrive* drives;
-  size_t count;
+  size_t count = 0;
+
+  explicit JsonSurvey(size_t most) : drives(allocate_array<JsonDrive>(most ? most : 1)) {}
+  ~JsonSurvey() {
+    for (size_t i = 0; i < count; ++i) free(drives[i].name);
+    free(drives);
+  }
+  JsonSurvey(const JsonSurvey&) = delete;
+  JsonSurvey& operator=(const JsonSurvey&) = delete;
 };
 
 void keep_drive(const DriveEntry& entry, const DriveRecord& record, void* context) {
@@ -241,8 +249,9 @@ void keep_drive(const DriveEntry& entry, const DriveRecord& record, void* contex
 }  // namespace
 
 int report_drives_json(int argc, char** argv, int drive_count) {
-  DriveList list = list_drives(argc, argv, drive_count);
-  JsonSurvey survey{allocate_array<JsonDrive>(list.count ? list.count : 1), 0};
+  DriveList list;
+  list_drives(argc, argv, drive_count, &list);
+  JsonSurvey survey(list.count);
   // An error of one drive is told in the document, so every drive can be
   // asked at once, named ones too.
   survey_drives(list.entries, list.count, true, keep_drive, &survey);
@@ -256,11 +265,8 @@ int report_drives_json(int argc, char** argv, int drive_count) {
     const JsonDrive& d = survey.drives[i];
     if (print_drive_json(&w, d.name, d.named_a_drive ? &d.record : nullptr, list.whole_machine))
       code = 1;
-    free(d.name);
   }
   json_close(&w, ']');
   json_close(&w, '}');
-  free(survey.drives);
-  free_list(&list);
   return code;
 }

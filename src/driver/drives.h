@@ -21,15 +21,22 @@ struct DriveEntry {
 };
 
 // The drives of the run: those named, or with /a every drive the system
-// has, or the current one.  Ends the run when there is no current drive.
+// has, or the current one.  The list owns its roots.
 struct DriveList {
   DriveEntry* entries = nullptr;
   size_t count = 0;
   bool whole_machine = false;
   char* directory = nullptr;  // the current directory, the current drive's source
+
+  DriveList() = default;
+  ~DriveList();
+  DriveList(const DriveList&) = delete;
+  DriveList& operator=(const DriveList&) = delete;
 };
-DriveList list_drives(int argc, char** argv, int drive_count);
-void free_list(DriveList* list);
+
+// Fills `list` with the run's drives; ends the run when there is no
+// current drive.
+void list_drives(int argc, char** argv, int drive_count, DriveList* list);
 
 // Asks the drives and hands each one's answers to `take`, in order, as
 // soon as they and those before them are in.  Side by side, many drives
