@@ -72,6 +72,32 @@ size_t narrow_exact(const CodePageCalls& calls, const wchar_t* units, size_t n, 
   return static_cast<size_t>(m);
 }
 
+void widen_ansi(const AnsiCalls& calls, const char* text, wchar_t* out, size_t size) {
+  if (size == 0) return;
+  size_t length = 0;
+  for (const char* p = text; *p;) {
+    const bool pair = calls.lead_byte(static_cast<unsigned char>(p[0])) &&
+                      static_cast<unsigned char>(p[1]) >= 0x40;
+    int k = pair ? 2 : 1;
+    wchar_t units[2];
+    int m = calls.to_units(p, k, units, 2);
+    if (m <= 0 && pair) {
+      // Not a character of the code page: the lead byte stands alone.
+      k = 1;
+      m = 0;
+    }
+    if (m <= 0) {
+      units[0] = 0xFFFD;
+      m = 1;
+    }
+    if (length + static_cast<size_t>(m) >= size) break;
+    wmemcpy(out + length, units, static_cast<size_t>(m));
+    length += static_cast<size_t>(m);
+    p += k;
+  }
+  out[length] = L'\0';
+}
+
 char* narrow_text(const Codec& codec, const wchar_t* text, size_t n) {
   char* out = static_cast<char*>(malloc(2 * n + 1));
   if (!out) return nullptr;

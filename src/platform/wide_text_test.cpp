@@ -11,8 +11,8 @@
 namespace {
 
 // A small stand-in for code page 932: ASCII, a few katakana (ソ has the
-// second byte 0x5C, a backslash) and the half-width ﾀ.  Everything else,
-// é and Hangul among them, has no form.
+// second byte 0x5C, a backslash), the half-width ﾀ and two kanji.
+// Everything else, é and Hangul among them, has no form.
 struct Mapping {
   wchar_t unit;
   const char* bytes;
@@ -23,6 +23,8 @@ const Mapping kTable[] = {
     {0x30BF, "\x83\x5E"},  // タ
     {0x30BD, "\x83\x5C"},  // ソ
     {0xFF80, "\xC0"},      // ﾀ
+    {0x6570, "\x90\x94"},  // 数
+    {0x636E, "\x90\x98"},  // 据
 };
 
 size_t fake_narrow_char(const wchar_t* units, size_t n, char* out) {
@@ -243,6 +245,85 @@ TEST(NarrowExact, NoLookAlikeWhateverTheSystemDoesWithTheFlag) {
           << "flag known " << system.knows_flag << ", ignored " << system.ignores_flag
           << ", U+" << std::hex << static_cast<unsigned>(c.unit);
     }
+  }
+}
+
+// Two ANSI code pages of the Windows 95 family: 1252, where every byte is a
+// character but 0x81, and one of double-byte characters (as 936), whose
+// lead bytes are 0x81-0xFE and which defines only the pairs listed.
+bool g_double_byte = false;
+
+bool fake_lead_byte(unsigned char c) { return g_double_byte && c >= 0x81 && c != 0xFF; }
+
+int fake_ansi_to_units(const char* bytes, int n, wchar_t* out, int) {
+  const Mapping pairs[] = {
+      {0x6570, "\xCA\xFD"},  // 数
+      {0x636E, "\xBE\xDD"},  // 据
+      {0x5E93, "\xBF\xE2"},  // 库
+      {0xE9, "\xA8\xA6"},    // é
+  };
+  const unsigned char first = static_cast<unsigned char>(bytes[0]);
+  if (n == 1 && !fake_lead_byte(first) && first != 0x81) {
+    out[0] = first;
+    return 1;
+  }
+  for (const Mapping& m : pairs) {
+    if (n == 2 && memcmp(bytes, m.bytes, 2) == 0) {
+      out[0] = m.unit;
+      return 1;
+    }
+  }
+  return 0;
+}
+
+TEST(WidenAnsi, EveryByteStaysInACharacterOfItsOwn) {
+  const AnsiCalls calls = {fake_lead_byte, fake_ansi_to_units};
+  const struct {
+    bool double_byte;
+    const char* text;
+    size_t size;
+    std::wstring expected;
+  } cases[] = {
+      {false, "Caf\xE9", 32, L"Caf\xE9"},
+      {false, "Montr\xE9" "al", 32, L"Montr\xE9" L"al"},
+      {false, "a\x81", 32, L"a\xFFFD"},
+      {false, "Caf\xE9", 3, L"Ca"},
+      {false, "", 32, L""},
+      {true, "\xCA\xFD\xBE\xDD\xBF\xE2", 32, L"\x6570\x636E\x5E93"},
+      {true, "Caf\xA8\xA6", 32, L"Caf\xE9"},
+      // A lead byte at the end, or before a byte no character ends with.
+      {true, "\xCA\xFD\xBF", 32, L"\x6570\xFFFD"},
+      {true, "\xBF\"", 32, L"\xFFFD\""},
+      {true, "\xBF\n", 32, L"\xFFFD\n"},
+      {true, "\xBF\x7F", 32, L"\xFFFD\x7F"},
+      // Cut after the last whole character that fits.
+      {true, "\xCA\xFD\xBE\xDD", 2, L"\x6570"},
+  };
+  for (const auto& c : cases) {
+    g_double_byte = c.double_byte;
+    wchar_t out[32];
+    widen_ansi(calls, c.text, out, c.size);
+    EXPECT_EQ(std::wstring(out), c.expected) << c.text;
+  }
+}
+
+TEST(WidenAnsi, LabelsNarrowAsTheNtFamilysDo) {
+  const AnsiCalls calls = {fake_lead_byte, fake_ansi_to_units};
+  const struct {
+    bool double_byte;
+    const char* ansi;
+    std::string shown;
+  } cases[] = {
+      {false, "Caf\xE9", "Caf?"},
+      {false, "Montr\xE9" "al", "Montr?al"},
+      {true, "\xCA\xFD\xBE\xDD\xBF\xE2", "\x90\x94\x90\x98?"},  // 数据库
+      {true, "DATA\xBF", "DATA?"},
+  };
+  for (const auto& c : cases) {
+    g_double_byte = c.double_byte;
+    wchar_t wide[32];
+    widen_ansi(calls, c.ansi, wide, 32);
+    EXPECT_EQ(narrowed(wide), c.shown) << c.ansi;
   }
 }
 

@@ -217,14 +217,15 @@ Answer plat_volume_information(const char* root, char* label, uint32_t* serial,
   VolumeQuery* q = new_query<VolumeQuery>(root, ask_volume);
   Answer answer = ask(q);
   if (answer == Answer::kOk) {
-    if (q->wide_root) {
-      narrow_into(label, size, q->wide_label);
-      narrow_into(fs_name, size, q->wide_fs);
-    } else {
+    // The 95 family names them in its ANSI code page, which need not be
+    // Shift-JIS: they are shown from their UTF-16, as the NT family's are.
+    if (!q->wide_root) {
       q->label[MAX_PATH] = q->fs[MAX_PATH] = '\0';
-      copy_whole_characters(label, size, q->label);
-      copy_whole_characters(fs_name, size, q->fs);
+      widen_ansi_text(q->label, q->wide_label, MAX_PATH + 1);
+      widen_ansi_text(q->fs, q->wide_fs, MAX_PATH + 1);
     }
+    narrow_into(label, size, q->wide_label);
+    narrow_into(fs_name, size, q->wide_fs);
     *serial = q->serial;
     *max_component = q->component;
     *flags = q->flags;
