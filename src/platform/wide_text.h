@@ -48,8 +48,15 @@ struct CodePageCalls {
 // passes (it could turn a harmless character into a quote or a backslash):
 // the no-best-fit flag is asked for, the conversion is done without it where
 // the system refuses it, and in every case a form whose round trip does not
-// give the character back is refused.
+// give the character back is refused.  ASCII is its own form and asks the
+// system nothing: a Western NT 4.0, 2000 or XP may have no code page 932 at
+// all.
 size_t narrow_exact(const CodePageCalls& calls, const wchar_t* units, size_t n, char* out);
+
+// The UTF-16 units of `n` Shift-JIS bytes into `out`, which has room for
+// `n` units; returns how many.  Text all of ASCII converts without the
+// system, which may lack code page 932.
+size_t widen_exact(const CodePageCalls& calls, const char* bytes, size_t n, wchar_t* out);
 
 // The system's ANSI code page, in which the Windows 95 family answers.
 struct AnsiCalls {

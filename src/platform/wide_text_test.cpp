@@ -248,6 +248,54 @@ TEST(NarrowExact, NoLookAlikeWhateverTheSystemDoesWithTheFlag) {
   }
 }
 
+// A system without code page 932: every request of it fails.
+int no_932_to_bytes(const wchar_t*, int, char*, int, bool, bool* used_default, bool* refused) {
+  *used_default = false;
+  *refused = false;
+  return 0;
+}
+
+int no_932_to_units(const char*, int, wchar_t*, int) { return 0; }
+
+const CodePageCalls kNo932 = {no_932_to_bytes, no_932_to_units};
+
+size_t no_932_narrow_char(const wchar_t* units, size_t n, char* out) {
+  return narrow_exact(kNo932, units, n, out);
+}
+
+size_t no_932_widen(const char* bytes, size_t n, wchar_t* out) {
+  return widen_exact(kNo932, bytes, n, out);
+}
+
+TEST_F(WideTextTest, WithoutCodePage932AsciiNeedsNoConversion) {
+  const Codec no_932 = {no_932_narrow_char, no_932_widen};
+  const struct {
+    std::wstring text;
+    std::string narrowed;
+  } cases[] = {
+      {L"/?", "/?"},
+      {L"C:\\TOOLS\\volsurvey.exe", "C:\\TOOLS\\volsurvey.exe"},
+      {L"PATH=C:\\WINNT;~", "PATH=C:\\WINNT;~"},
+      {L"Z:\\\x30C7\x30FC\x30BF\\Caf\xE9", "Z:\\???\\Caf?"},
+  };
+  for (const auto& c : cases) {
+    char* out = narrow_text(no_932, c.text.data(), c.text.size());
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(std::string(out), c.narrowed);
+    free(out);
+  }
+  // Names built from those texts still reach the system as written.
+  const std::wstring program = L"Z:\\\x30C7\x30FC\x30BF\\volsurvey.exe";
+  WideName source = {program.data(), program.size()};
+  wchar_t* config = widen_from(no_932, &source, "Z:\\???\\volsurvey.cfg");
+  ASSERT_NE(config, nullptr);
+  EXPECT_EQ(std::wstring(config), L"Z:\\\x30C7\x30FC\x30BF\\volsurvey.cfg");
+  free(config);
+  // What is not ASCII is left to the system, which cannot convert it.
+  wchar_t units[4];
+  EXPECT_EQ(widen_exact(kNo932, "\x83\x41", 2, units), 0u);
+}
+
 // Two ANSI code pages of the Windows 95 family: 1252, where every byte is a
 // character but 0x81, and one of double-byte characters (as 936), whose
 // lead bytes are 0x81-0xFE and which defines only the pairs listed.

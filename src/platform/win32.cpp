@@ -39,10 +39,7 @@ size_t narrow_char_932(const wchar_t* units, size_t n, char* out) {
 }
 
 size_t widen_932(const char* bytes, size_t n, wchar_t* out) {
-  if (n == 0) return 0;
-  int m = MultiByteToWideChar(kShiftJisPage, 0, bytes, static_cast<int>(n), out,
-                              static_cast<int>(n));
-  return m > 0 ? static_cast<size_t>(m) : 0;
+  return widen_exact(kSystem932, bytes, n, out);
 }
 
 bool ansi_lead_byte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }

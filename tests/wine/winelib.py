@@ -741,9 +741,9 @@ def drive_suite(opts, wine, check, letters, shares=(), compare=True):
             mounts.close()
 
 
-def start(add_arguments=None):
-    """The command line every Wine check takes (plus its own, added by
-    add_arguments), the prefix and a fresh set of checks: (opts, wine, check)."""
+def options(add_arguments=None):
+    """The command line every Wine check takes, plus its own (added by
+    add_arguments)."""
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
     parser.add_argument("--peer", help="the build of the other bitness")
@@ -751,7 +751,12 @@ def start(add_arguments=None):
     parser.add_argument("--mounts", required=True)
     if add_arguments:
         add_arguments(parser)
-    opts = parser.parse_args()
+    return parser.parse_args()
+
+
+def start(add_arguments=None):
+    """The options, the prefix and a fresh set of checks: (opts, wine, check)."""
+    opts = options(add_arguments)
     return opts, Wine(opts.prefix), Checks()
 
 
