@@ -101,8 +101,10 @@ void run_pass(const char* path, PassState* state) {
   }
 }
 
-// Passes 1 and 2 find the file beside the program.
+// Passes 1 and 2 find the file beside the program; without the program's
+// own path there is none to read.
 void run_pass_beside_program(const char* program_path, PassState* state) {
+  if (!program_path) return;
   char* path = config_file_path(program_path);
   ScopedFree path_holder(path);
   if (!path) fatal_error("メモリー不足");

@@ -4,7 +4,7 @@
 #define VOLSURVEY_CONFIG_PASSES_H_
 
 // Pass 1: sets *switch_char from the last "switch" line that has "=".
-// Without a program path the run ends with "メモリー不足".
+// Without a program path (null) there is no file, and nothing changes.
 void read_switch_setting(const char* program_path, unsigned char* switch_char);
 
 // Pass 2: applies every option line, top to bottom, as the option parser

@@ -3,17 +3,22 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "driver/fatal.h"
 #include "platform/platform.h"
+#include "text/scoped.h"
 #include "text/sjis.h"
 #include "text/strings.h"
 
 namespace {
 
+// Buffers for the program's path and name grow from MAX_PATH to this: the
+// NT family's paths may be 32767 characters of up to two bytes each.
+const uint32_t kLongestPath = 1u << 20;
+
 // The module path however long: Windows paths may exceed MAX_PATH.
 char* module_file_name() {
-  for (uint32_t size = 260; size <= (1u << 20); size *= 2) {
-    char* buffer = static_cast<char*>(malloc(size));
-    if (!buffer) return nullptr;
+  for (uint32_t size = 260; size <= kLongestPath; size *= 2) {
+    char* buffer = allocate(size);
     uint32_t length = plat_module_file_name(buffer, size);
     if (length > 0 && length < size) {
       buffer[length] = '\0';
@@ -21,6 +26,17 @@ char* module_file_name() {
     }
     free(buffer);
     if (length == 0) return nullptr;
+  }
+  return nullptr;
+}
+
+// The program file's name as stored, however long: an NTFS name of 255
+// kanji takes 510 bytes in Shift-JIS.
+char* stored_file_name(const char* module) {
+  for (uint32_t size = 260; size <= kLongestPath; size *= 2) {
+    char* name = allocate(size);
+    if (plat_stored_file_name(module, name, size)) return name;
+    free(name);
   }
   return nullptr;
 }
@@ -45,24 +61,16 @@ char* after_last_separator(char* path) {
 
 char* get_program_path() {
   char* module = module_file_name();
-  if (!module || module[0] == '\0') {
-    free(module);
-    return nullptr;
-  }
-  char stored[260];
-  if (!plat_stored_file_name(module, stored, sizeof stored)) {
-    free(module);
-    return nullptr;
-  }
-  stored[sizeof stored - 1] = '\0';
+  ScopedFree module_holder(module);
+  if (!module || module[0] == '\0') return nullptr;
+  char* stored = stored_file_name(module);
+  ScopedFree stored_holder(stored);
+  if (!stored) return nullptr;
   size_t directory = static_cast<size_t>(after_last_separator(module) - module);
   size_t name = strlen(stored);
-  char* path = static_cast<char*>(malloc(directory + name + 1));
-  if (path) {
-    memcpy(path, module, directory);
-    memcpy(path + directory, stored, name + 1);
-  }
-  free(module);
+  char* path = allocate(directory + name + 1);
+  memcpy(path, module, directory);
+  memcpy(path + directory, stored, name + 1);
   return path;
 }
 

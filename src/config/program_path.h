@@ -4,7 +4,8 @@
 
 // The full path of the program file with its name as stored on disk (the
 // long name in its stored letter case, even when started by a short name);
-// a new heap string, or null when it cannot be had.
+// a new heap string, or null when the system cannot tell it.  Without
+// memory for it the run ends with "メモリー不足".
 char* get_program_path();
 
 // The position just after the last "." of `path` when no backslash follows

@@ -155,12 +155,16 @@ void print_switch_characters() {
 void show_help(char* program_path) {
   help_pager_start(1);
   // The name as stored on disk, and the configuration file named after it;
-  // the path may be of any length.
-  const char* name = program_name_from_path(program_path);
-  char* config_path = allocate(strlen(program_path) + 5);
+  // the path may be of any length.  Where the system could not tell the
+  // program's path, the command goes by its own name and has no such file.
+  const char* name = program_path ? program_name_from_path(program_path) : "volsurvey";
+  char* config_path = allocate(program_path ? strlen(program_path) + 5 : 1);
   ScopedFree config_path_holder(config_path);
-  strcpy(config_path, program_path);
-  strcat(config_path, ".cfg");
+  config_path[0] = '\0';
+  if (program_path) {
+    strcpy(config_path, program_path);
+    strcat(config_path, ".cfg");
+  }
 
   print_banner();
   for (const HelpEntry& entry : kHelp) {

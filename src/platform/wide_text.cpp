@@ -54,6 +54,10 @@ size_t char_units(const wchar_t* units, size_t n) {
 }
 
 size_t narrow_exact(const CodePageCalls& calls, const wchar_t* units, size_t n, char* out) {
+  if (n == 1 && units[0] < 0x80) {
+    out[0] = static_cast<char>(units[0]);
+    return 1;
+  }
   char bytes[8];
   bool used_default = false, refused = false;
   const int count = static_cast<int>(n);
@@ -70,6 +74,43 @@ size_t narrow_exact(const CodePageCalls& calls, const wchar_t* units, size_t n, 
   if (calls.to_units(bytes, m, back, 4) != count || wmemcmp(back, units, n) != 0) return 0;
   memcpy(out, bytes, static_cast<size_t>(m));
   return static_cast<size_t>(m);
+}
+
+size_t widen_exact(const CodePageCalls& calls, const char* bytes, size_t n, wchar_t* out) {
+  size_t ascii = 0;
+  while (ascii < n && static_cast<unsigned char>(bytes[ascii]) < 0x80) ++ascii;
+  if (ascii == n) {
+    for (size_t i = 0; i < n; ++i) out[i] = static_cast<unsigned char>(bytes[i]);
+    return n;
+  }
+  int m = calls.to_units(bytes, static_cast<int>(n), out, static_cast<int>(n));
+  return m > 0 ? static_cast<size_t>(m) : 0;
+}
+
+void widen_ansi(const AnsiCalls& calls, const char* text, wchar_t* out, size_t size) {
+  if (size == 0) return;
+  size_t length = 0;
+  for (const char* p = text; *p;) {
+    const bool pair = calls.lead_byte(static_cast<unsigned char>(p[0])) &&
+                      static_cast<unsigned char>(p[1]) >= 0x40;
+    int k = pair ? 2 : 1;
+    wchar_t units[2];
+    int m = calls.to_units(p, k, units, 2);
+    if (m <= 0 && pair) {
+      // Not a character of the code page: the lead byte stands alone.
+      k = 1;
+      m = 0;
+    }
+    if (m <= 0) {
+      units[0] = 0xFFFD;
+      m = 1;
+    }
+    if (length + static_cast<size_t>(m) >= size) break;
+    wmemcpy(out + length, units, static_cast<size_t>(m));
+    length += static_cast<size_t>(m);
+    p += k;
+  }
+  out[length] = L'\0';
 }
 
 char* narrow_text(const Codec& codec, const wchar_t* text, size_t n) {

@@ -48,8 +48,33 @@ struct CodePageCalls {
 // passes (it could turn a harmless character into a quote or a backslash):
 // the no-best-fit flag is asked for, the conversion is done without it where
 // the system refuses it, and in every case a form whose round trip does not
-// give the character back is refused.
+// give the character back is refused.  ASCII is its own form and asks the
+// system nothing: a Western NT 4.0, 2000 or XP may have no code page 932 at
+// all.
 size_t narrow_exact(const CodePageCalls& calls, const wchar_t* units, size_t n, char* out);
+
+// The UTF-16 units of `n` Shift-JIS bytes into `out`, which has room for
+// `n` units; returns how many.  Text all of ASCII converts without the
+// system, which may lack code page 932.
+size_t widen_exact(const CodePageCalls& calls, const char* bytes, size_t n, wchar_t* out);
+
+// The system's ANSI code page, in which the Windows 95 family answers.
+struct AnsiCalls {
+  // IsDBCSLeadByte.
+  bool (*lead_byte)(unsigned char c);
+  // MultiByteToWideChar of one character of `n` bytes into `out` (room for
+  // `size` units): the count, 0 when the code page does not define it.
+  int (*to_units)(const char* bytes, int n, wchar_t* out, int size);
+};
+
+// The UTF-16 form of `text`, NUL-terminated bytes in the ANSI code page,
+// into `out` of `size` units, NUL included, as far as whole characters fit.
+// Each character is converted on its own, so that none takes a byte of its
+// neighbour or loses one: a lead byte takes no byte below 0x40 (no code page
+// has such trail bytes, and a line end or a quote is never one), and what
+// the code page does not define, a lone lead byte among them, becomes
+// U+FFFD.
+void widen_ansi(const AnsiCalls& calls, const char* text, wchar_t* out, size_t size);
 
 // The Shift-JIS form of `n` units of UTF-16, "?" for each character that
 // Shift-JIS lacks; a new heap string, null when memory runs out.

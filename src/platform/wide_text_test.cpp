@@ -246,4 +246,112 @@ TEST(NarrowExact, NoLookAlikeWhateverTheSystemDoesWithTheFlag) {
   }
 }
 
+// A system without code page 932: every request of it fails.
+int no_932_to_bytes(const wchar_t*, int, char*, int, bool, bool* used_default, bool* refused) {
+  *used_default = false;
+  *refused = false;
+  return 0;
+}
+
+int no_932_to_units(const char*, int, wchar_t*, int) { return 0; }
+
+const CodePageCalls kNo932 = {no_932_to_bytes, no_932_to_units};
+
+size_t no_932_narrow_char(const wchar_t* units, size_t n, char* out) {
+  return narrow_exact(kNo932, units, n, out);
+}
+
+size_t no_932_widen(const char* bytes, size_t n, wchar_t* out) {
+  return widen_exact(kNo932, bytes, n, out);
+}
+
+TEST_F(WideTextTest, WithoutCodePage932AsciiNeedsNoConversion) {
+  const Codec no_932 = {no_932_narrow_char, no_932_widen};
+  const struct {
+    std::wstring text;
+    std::string narrowed;
+  } cases[] = {
+      {L"/?", "/?"},
+      {L"C:\\TOOLS\\volsurvey.exe", "C:\\TOOLS\\volsurvey.exe"},
+      {L"PATH=C:\\WINNT;~", "PATH=C:\\WINNT;~"},
+      {L"Z:\\\x30C7\x30FC\x30BF\\Caf\xE9", "Z:\\???\\Caf?"},
+  };
+  for (const auto& c : cases) {
+    char* out = narrow_text(no_932, c.text.data(), c.text.size());
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(std::string(out), c.narrowed);
+    free(out);
+  }
+  // Names built from those texts still reach the system as written.
+  const std::wstring program = L"Z:\\\x30C7\x30FC\x30BF\\volsurvey.exe";
+  WideName source = {program.data(), program.size()};
+  wchar_t* config = widen_from(no_932, &source, "Z:\\???\\volsurvey.cfg");
+  ASSERT_NE(config, nullptr);
+  EXPECT_EQ(std::wstring(config), L"Z:\\\x30C7\x30FC\x30BF\\volsurvey.cfg");
+  free(config);
+  // What is not ASCII is left to the system, which cannot convert it.
+  wchar_t units[4];
+  EXPECT_EQ(widen_exact(kNo932, "\x83\x41", 2, units), 0u);
+}
+
+// Two ANSI code pages of the Windows 95 family: 1252, where every byte is a
+// character but 0x81, and one of double-byte characters (as 936), whose
+// lead bytes are 0x81-0xFE.  It converts the pairs listed, refuses a lead
+// byte alone and one before 0x7F, and, as a system that cannot be told to
+// refuse what it does not define, makes one stand-in of any other pair.
+bool g_double_byte = false;
+
+bool fake_lead_byte(unsigned char c) { return g_double_byte && c >= 0x81 && c != 0xFF; }
+
+int fake_ansi_to_units(const char* bytes, int n, wchar_t* out, int) {
+  const Mapping pairs[] = {
+      {0x6570, "\xCA\xFD"},  // 数
+      {0x636E, "\xBE\xDD"},  // 据
+      {0x5E93, "\xBF\xE2"},  // 库
+      {0xE9, "\xA8\xA6"},    // é
+  };
+  const unsigned char first = static_cast<unsigned char>(bytes[0]);
+  if (n == 1 && !fake_lead_byte(first) && first != 0x81) {
+    out[0] = first;
+    return 1;
+  }
+  if (n != 2 || bytes[1] == 0x7F) return 0;
+  out[0] = 0x3013;  // 〓
+  for (const Mapping& m : pairs) {
+    if (memcmp(bytes, m.bytes, 2) == 0) out[0] = m.unit;
+  }
+  return 1;
+}
+
+TEST(WidenAnsi, EveryByteStaysInACharacterOfItsOwn) {
+  const AnsiCalls calls = {fake_lead_byte, fake_ansi_to_units};
+  const struct {
+    bool double_byte;
+    const char* text;
+    size_t size;
+    std::wstring expected;
+  } cases[] = {
+      {false, "Caf\xE9", 32, L"Caf\xE9"},
+      {false, "Montr\xE9" "al", 32, L"Montr\xE9" L"al"},
+      {false, "a\x81", 32, L"a\xFFFD"},
+      {false, "Caf\xE9", 3, L"Ca"},
+      {false, "", 32, L""},
+      {true, "\xCA\xFD\xBE\xDD\xBF\xE2", 32, L"\x6570\x636E\x5E93"},
+      {true, "Caf\xA8\xA6", 32, L"Caf\xE9"},
+      // A lead byte at the end, or before a byte no character ends with.
+      {true, "\xCA\xFD\xBF", 32, L"\x6570\xFFFD"},
+      {true, "\xBF\"", 32, L"\xFFFD\""},
+      {true, "\xBF\n", 32, L"\xFFFD\n"},
+      {true, "\xBF\x7F", 32, L"\xFFFD\x7F"},
+      // Cut after the last whole character that fits.
+      {true, "\xCA\xFD\xBE\xDD", 2, L"\x6570"},
+  };
+  for (const auto& c : cases) {
+    g_double_byte = c.double_byte;
+    wchar_t out[32];
+    widen_ansi(calls, c.text, out, c.size);
+    EXPECT_EQ(std::wstring(out), c.expected) << c.text;
+  }
+}
+
 }  // namespace

@@ -39,11 +39,22 @@ size_t narrow_char_932(const wchar_t* units, size_t n, char* out) {
 }
 
 size_t widen_932(const char* bytes, size_t n, wchar_t* out) {
-  if (n == 0) return 0;
-  int m = MultiByteToWideChar(kShiftJisPage, 0, bytes, static_cast<int>(n), out,
-                              static_cast<int>(n));
-  return m > 0 ? static_cast<size_t>(m) : 0;
+  return widen_exact(kSystem932, bytes, n, out);
 }
+
+bool ansi_lead_byte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
+
+int ansi_to_units(const char* bytes, int n, wchar_t* out, int size) {
+  int m = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes, n, out, size);
+  if (m == 0 && (GetLastError() == ERROR_INVALID_FLAGS ||
+                 GetLastError() == ERROR_INVALID_PARAMETER)) {
+    // NT 4.0 knows no MB_ERR_INVALID_CHARS; it drops what it cannot convert.
+    m = MultiByteToWideChar(CP_ACP, 0, bytes, n, out, size);
+  }
+  return m;
+}
+
+const AnsiCalls kSystemAnsi = {ansi_lead_byte, ansi_to_units};
 
 // What the NT family gave in UTF-16 for the program's own file: the module
 // path, and the program's path as the program builds it (the module's
@@ -115,6 +126,10 @@ bool nt_family() {
     family = plat_version(&id, &major, &minor) && id == VER_PLATFORM_WIN32_NT ? 1 : 0;
   }
   return family == 1;
+}
+
+void widen_ansi_text(const char* text, wchar_t* out, size_t size) {
+  widen_ansi(kSystemAnsi, text, out, size);
 }
 
 FARPROC kernel_entry(const char* name) {

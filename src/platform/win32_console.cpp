@@ -98,6 +98,26 @@ bool write_wide(const OutputStream& s, const char* bytes, size_t n) {
   return true;
 }
 
+// Whole characters to a console of the NT family, as write_wide.  A lead
+// byte that no trail byte follows goes out on its own: converted together
+// with the byte after it, it would take that byte (a blank, a line end)
+// into one character with it.
+bool write_characters(const OutputStream& s, const char* bytes, size_t n) {
+  bool ok = true;
+  size_t start = 0;
+  for (size_t i = 0; i < n; ++i) {
+    if (!is_sjis_lead_byte(static_cast<unsigned char>(bytes[i]))) continue;
+    if (i + 1 < n && is_sjis_trail_byte(static_cast<unsigned char>(bytes[i + 1]))) {
+      ++i;
+      continue;
+    }
+    if (i > start) ok = write_wide(s, bytes + start, i - start) && ok;
+    ok = write_wide(s, bytes + i, 1) && ok;
+    start = i + 1;
+  }
+  return (start == n || write_wide(s, bytes + start, n - start)) && ok;
+}
+
 bool write_console(OutputStream& s, const char* bytes, size_t n) {
   char chunk[512];
   size_t length = 0;
@@ -112,7 +132,7 @@ bool write_console(OutputStream& s, const char* bytes, size_t n) {
       --n;
     }
     size_t whole = whole_characters(chunk, length);
-    if (whole > 0) ok = write_wide(s, chunk, whole) && ok;
+    if (whole > 0) ok = write_characters(s, chunk, whole) && ok;
     // At most one byte is left: a lead byte whose trail byte comes later.
     length = length - whole;
     if (length) chunk[0] = chunk[whole];

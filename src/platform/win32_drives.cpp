@@ -78,12 +78,6 @@ void copy_units(char16_t* out, size_t size, const wchar_t* text) {
   out[n] = 0;
 }
 
-// The 95 family's text in its ANSI code page, as UTF-16.
-void widen_ansi_into(char16_t* out, size_t size, const char* text) {
-  wchar_t wide[MAX_PATH + 1];
-  if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, MAX_PATH + 1) == 0) wide[0] = L'\0';
-  copy_units(out, size, wide);
-}
 
 #ifndef _WIN64
 struct DiocRegisters {
@@ -188,7 +182,7 @@ char16_t* plat_drive_name(const char* text, size_t length, const char* source) {
   } else {
     // A name the 95 family was given is in its own code page.
     wide = static_cast<wchar_t*>(calloc(length + 1, sizeof(wchar_t)));
-    if (wide) MultiByteToWideChar(CP_ACP, 0, name, -1, wide, static_cast<int>(length + 1));
+    if (wide) widen_ansi_text(name, wide, length + 1);
   }
   free(name);
   if (!wide) return nullptr;
@@ -225,18 +219,17 @@ Answer plat_volume_information(DriveAsking* drive, char* label, uint32_t* serial
   if (out_of_time(drive)) return Answer::kNoAnswer;
   // An empty card reader or disc drive answers that it is not ready.
   if (!ok) return error == ERROR_NOT_READY ? Answer::kNotReady : Answer::kFailed;
-  if (drive->wide_root) {
-    narrow_into(label, size, wide_label);
-    narrow_into(fs_name, size, wide_fs);
-    copy_units(wide_label_out, size, wide_label);
-    copy_units(wide_fs_name_out, size, wide_fs);
-  } else {
+  // The 95 family names them in its ANSI code page, which need not be
+  // Shift-JIS: they are shown from their UTF-16, as the NT family's are.
+  if (!drive->wide_root) {
     ansi_label[MAX_PATH] = ansi_fs[MAX_PATH] = '\0';
-    copy_whole_characters(label, size, ansi_label);
-    copy_whole_characters(fs_name, size, ansi_fs);
-    widen_ansi_into(wide_label_out, size, ansi_label);
-    widen_ansi_into(wide_fs_name_out, size, ansi_fs);
+    widen_ansi_text(ansi_label, wide_label, MAX_PATH + 1);
+    widen_ansi_text(ansi_fs, wide_fs, MAX_PATH + 1);
   }
+  narrow_into(label, size, wide_label);
+  narrow_into(fs_name, size, wide_fs);
+  copy_units(wide_label_out, size, wide_label);
+  copy_units(wide_fs_name_out, size, wide_fs);
   *serial = serial_number;
   *max_component = component;
   *flags = flag_bits;

@@ -15,6 +15,10 @@ bool nt_family();
 // program's text is Shift-JIS whatever those are.
 extern const Codec kShiftJis;
 
+// The UTF-16 form of a text the Windows 95 family gave in its ANSI code
+// page, which need not be 932, into `out` of `size` units (widen_ansi).
+void widen_ansi_text(const char* text, wchar_t* out, size_t size);
+
 // An entry of kernel32 looked up at run time, for what not every Windows
 // has; null where it is missing.
 FARPROC kernel_entry(const char* name);

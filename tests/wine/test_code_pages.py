@@ -8,6 +8,9 @@ and every case must give the same bytes in both, on both builds.
   found and applied, and the help names it with "?" for what Shift-JIS
   lacks.
 - Volume labels in Japanese, in Hangul ("??") and in ASCII.
+- Labels in the code pages of a Western and a Chinese system, as Windows
+  98 and the NT family give them: the same "?" wherever Shift-JIS lacks a
+  letter, no byte of the code page taken for Shift-JIS.
 - A share argument in Japanese keeps its text in the message.
 - A configuration reference to a variable with a Japanese value.
 """
@@ -17,7 +20,7 @@ import shutil
 import sys
 import tempfile
 
-from winelib import LOCALES, drive_suite, shown, start, windows_path
+from winelib import LOCALES, drive_suite, pe_bits, shown, start, windows_path
 
 # Shows the options of the file beside the program: with both reports off a
 # run prints nothing at all.
@@ -105,6 +108,42 @@ def label_cases(wine, check, builds, mounts):
             [f"    ボリューム・ラベル名:\"{shown(label)}\"" for label in LABELS.values()])
 
 
+# Labels in a Western and a Chinese system's code page (1252 and 936), as
+# Windows 98 gives them in that code page and the NT family in UTF-16: both
+# show what Shift-JIS lacks as "?", whatever the bytes of the code page.
+ANSI_LABELS = {"p": "Café", "q": "Montréal", "r": "数据库"}
+ANSI_LOCALES = {"C.UTF-8": "cp1252", "zh_CN.UTF-8": "gbk"}
+
+
+def ansi_label_cases(wine, check, builds, mounts, bits_under_test):
+    for letter, label in ANSI_LABELS.items():
+        folder = mounts.tmpfs("1m")
+        with open(os.path.join(folder, ".windows-label"), "w", encoding="utf-8") as f:
+            f.write(label + "\n")
+        wine.map_drive(letter, folder)
+    # No 64-bit Windows of the 95 family exists; the 32-bit build's suite
+    # runs that mode.
+    modes = [("NT", None, builds.bits())]
+    if bits_under_test == 32:
+        modes.append(("98", "win98", [32]))
+    try:
+        for mode, version, bits_list in modes:
+            wine.configure(version=version)
+            for bits in bits_list:
+                for locale, codec in ANSI_LOCALES.items():
+                    out = wine.run(builds.exes[bits], ["/s"] + list(ANSI_LABELS), bits=bits,
+                                   locale=locale)[0]
+                    # Windows 98 itself gives "?" for what its code page lacks.
+                    labels = ANSI_LABELS.values() if mode == "NT" else (
+                        label.encode(codec, errors="replace").decode(codec)
+                        for label in ANSI_LABELS.values())
+                    check.equal(f"labels in {codec}, {mode} [{bits}-bit, {locale}]",
+                                help_lines(out, ("    ボリューム・ラベル名:",)),
+                                [f"    ボリューム・ラベル名:\"{shown(label)}\"" for label in labels])
+    finally:
+        wine.configure(version=None)
+
+
 def share_cases(wine, check, builds):
     share = "\\\\server\\共有"
     for bits, exe in sorted(builds.exes.items()):
@@ -117,10 +156,12 @@ def share_cases(wine, check, builds):
 def main():
     opts, wine, check = start()
     os.makedirs(opts.mounts, exist_ok=True)
-    with drive_suite(opts, wine, check, letters=list(LABELS)) as (builds, mounts):
+    letters = list(LABELS) + list(ANSI_LABELS)
+    with drive_suite(opts, wine, check, letters=letters) as (builds, mounts):
         program_cases(wine, check, builds, opts.mounts)
         share_cases(wine, check, builds)
         label_cases(wine, check, builds, mounts)
+        ansi_label_cases(wine, check, builds, mounts, pe_bits(opts.exe))
     return check.exit_code()
 
 

@@ -1,9 +1,13 @@
 #!/usr/bin/env python3
 """The pause prompt on a real console: the Windows build under Wine inside an
-80x25 tmux pane, answered with tmux send-keys and read with capture-pane."""
+80x25 tmux pane, answered with tmux send-keys and read with capture-pane;
+and text whose bytes are no whole Shift-JIS characters, as a console shows
+it."""
 
 import os
+import re
 import shlex
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -124,7 +128,35 @@ def main():
                             sum(PROMPT in r for r in pane.rows()), 0)
             finally:
                 pane.close()
+    listing_cases(wine, check, opts)
     return check.exit_code()
+
+
+def listing_cases(wine, check, opts):
+    """Configuration lines that end in a lead byte, listed by the help on a
+    console: the blank between them and the line end after them stay, so the
+    next line of the help starts a row of its own."""
+    with tempfile.TemporaryDirectory(dir=os.path.abspath(opts.mounts)) as folder:
+        program = os.path.join(folder, "volsurvey.exe")
+        shutil.copy(opts.exe, program)
+        with open(os.path.join(folder, "volsurvey.cfg"), "wb") as f:
+            f.write(b"/v\x81\r\n/s\x81\r\n")
+        for locale in LOCALES:
+            pane = Pane(wine, program, ["/?"], locale=locale)
+            try:
+                pane.wait_for(lambda r: prompt_row(r) is not None, "the help's first prompt")
+                pane.tmux("send-keys", "a")
+                check.equal(f"help with lead bytes listed: exit code 1 [{locale}]",
+                            pane.exit_code(), 1)
+                rows = pane.rows()
+                at = [i for i, row in enumerate(rows) if row.startswith("・現在設定=")]
+                # How a console shows a lone lead byte is the system's affair.
+                listed = [re.sub(r"/([vs])[^ ]?", r"/\1#", rows[i]) for i in at]
+                check.equal(f"help with lead bytes listed: the rows [{locale}]",
+                            (listed, [rows[i + 1] for i in at if i + 1 < len(rows)]),
+                            (["・現在設定=/v# /s#"], ["・スイッチ文字= / のみが使用可能。"]))
+            finally:
+                pane.close()
 
 
 if __name__ == "__main__":

@@ -8,7 +8,9 @@ program under that stored name.  The folder is shown the way Wine gives the
 program its own path: to a 32-bit program in the letter case it was typed
 in, to a 64-bit one partly in the stored case; either is the same folder,
 and the two builds must agree on everything else.  The banner keeps the command's
-own name whatever the file is called.
+own name whatever the file is called.  A stored name longer than MAX_PATH
+bytes in Shift-JIS is found whole, on a FUSE file system that holds such
+names.
 """
 
 import os
@@ -17,7 +19,7 @@ import shutil
 import sys
 import tempfile
 
-from winelib import Builds, start, windows_path
+from winelib import Builds, Mounts, Refused, start, windows_path
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 GOLDEN_HELP = os.path.join(HERE, "..", "golden", "cases", "help.test")
@@ -55,6 +57,39 @@ def expected_help(output, shown_name, config_path):
 
 CONFIG_LINE = re.compile(r"^・設定ファイル=(.*)\\([^\\\n]*)$", re.M)
 
+# A stored name of 130 kanji and ".exe": 264 bytes in Shift-JIS, more than a
+# buffer of MAX_PATH bytes holds, and 394 in UTF-8, more than Linux's own
+# file systems take (longnamefs serves it).
+LONG_STEM = "表" * 130
+
+
+def long_name_cases(check, wine, builds, mounts):
+    """The program under that name finds its configuration file (which turns
+    both reports off) and names itself whole in the help."""
+    with tempfile.NamedTemporaryFile("wb", dir=mounts.under, suffix=".cfg") as config:
+        config.write(b"/v\r\n/s\r\n")
+        config.flush()
+        for bits, exe in sorted(builds.exes.items()):
+            what = f"stored name of {len(LONG_STEM)} kanji [{bits}-bit]"
+            try:
+                folder = mounts.long_names({LONG_STEM + ".exe": exe, LONG_STEM + ".cfg": config.name})
+            except Refused as e:
+                check.skip(what, str(e))
+                continue
+            program = os.path.join(folder, LONG_STEM + ".exe")
+            check.equal(f"{what}: its configuration file applied", wine.run(program, ["c"]),
+                        ("", "", 0))
+            out, err, code = wine.run(program, ["/?"])
+            line = CONFIG_LINE.search(out)
+            check.equal(f"{what}: the configuration file beside it, by its whole name",
+                        (line.group(1).lower(), line.group(2)) if line else None,
+                        (windows_path(folder).lower(), LONG_STEM + ".cfg"))
+            config_path = f"{line.group(1)}\\{line.group(2)}" if line else ""
+            help_text = expected_help(out, LONG_STEM, config_path).replace(
+                "・現在設定=設定ファイルが存在しません。", "・現在設定=/v /s")
+            check.equal(f"{what}: the help with the whole name", (out, err, code),
+                        (help_text, "", 1))
+
 
 def main():
     opts, wine, check = start()
@@ -86,6 +121,11 @@ def main():
         if len(outputs) == 2:
             check.equal(f"stored {stored!r}, run as {typed!r}: 32-bit and 64-bit alike but for "
                         "the letter case of the folder", outputs[32], outputs[64])
+    mounts = Mounts(opts.mounts)
+    try:
+        long_name_cases(check, wine, builds, mounts)
+    finally:
+        mounts.close()
     return check.exit_code()
 
 

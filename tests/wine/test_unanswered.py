@@ -18,7 +18,8 @@ the limit (/t<seconds>, 30 by default, /t0 none) with the message on
 standard error and exit code 1, everything reported before it (earlier
 drives, and this drive's lines so far) in its standard output even when
 that is a file, and nothing of it left running; a drive that answers within
-the limit is reported in full.
+the limit is reported in full.  The limit is the drive's, not each query's:
+queries that each answer in time but together take longer are stopped.
 """
 
 import os
@@ -49,6 +50,11 @@ SLACK = 5
 # so that the volume report is printed and the size query is the one left
 # waiting.
 AFTER_DRIVE_TYPE = 1
+
+# A limit that each of the drive's three statfs requests (its type and two
+# size queries, in either family) answers well within when DELAY_MS late,
+# and that all three together overrun.
+SHARED_LIMIT = 5
 
 # Lines whose figures follow the free space of C:, which other programs of
 # this machine change between two runs.
@@ -155,6 +161,21 @@ def delay_cases(bed, builds):
                 bed.fs.ok()
 
 
+def shared_limit_cases(bed, builds):
+    """A server that answers every statfs DELAY_MS late, the drive type's
+    too: no query of the drive waits as long as the limit, but together they
+    do, and the drive is stopped there; its volume report, all that came in
+    time, is kept."""
+    for bits, exe in sorted(builds.exes.items()):
+        bed.fs.delay(DELAY_MS)
+        try:
+            bed.run(f"every statfs {DELAY_MS} ms late, the limit shared, /t{SHARED_LIMIT} n",
+                    exe, bits, [f"/t{SHARED_LIMIT}", "n"],
+                    (bed.volume_part(), stopped(SHARED_LIMIT), 1), limit=SHARED_LIMIT)
+        finally:
+            bed.fs.ok()
+
+
 def stall_cases(bed, builds, first_query_too):
     """A server that does not answer at all, after C: has been reported in
     full: the size query left waiting, and (first_query_too) the drive's
@@ -219,6 +240,7 @@ def main():
             with holding(wine, opts.holder, LETTER):
                 try:
                     delay_cases(bed, builds)
+                    shared_limit_cases(bed, builds)
                     stall_cases(bed, builds, first_query_too=mode == "NT")
                     if mode == "NT" and bits == 32:
                         # Once in all: it takes half a minute.

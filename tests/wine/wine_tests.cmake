@@ -39,3 +39,4 @@ volsurvey_wine_test(system_calls test_system_calls.py)
 # folder, and holds the drive open with hold_drive.
 volsurvey_wine_test(unanswered test_unanswered.py --holder $<TARGET_FILE:hold_drive>)
 volsurvey_wine_test(names_as_written test_names_as_written.py)
+volsurvey_wine_test(without_932 test_without_932.py)

@@ -344,7 +344,7 @@ class Mounts:
         .windows-label holding label and, when given, a .windows-serial,
         whose statfs answers the figures given, at once until told otherwise
         (see StallFs).  Refused where FUSE cannot be used."""
-        binary = build_stallfs(os.path.dirname(self.under))
+        binary = build_fuse_program(os.path.dirname(self.under), "stallfs")
         handle, control = tempfile.mkstemp(dir=self.under, suffix=".control")
         os.close(handle)
         folder = self._folder()
@@ -371,6 +371,40 @@ class Mounts:
             time.sleep(0.05)
         return fs
 
+    def long_names(self, files):
+        """A fresh longnamefs mount (tests/wine/longnamefs.c) whose root holds
+        files (name: host file) under names of any length up to 1024 bytes,
+        as NTFS holds them; Refused where FUSE cannot be used."""
+        binary = build_fuse_program(os.path.dirname(self.under), "longnamefs")
+        folder = self._folder()
+        arguments = [binary, folder]
+        for name, source in files.items():
+            arguments += [name, os.path.abspath(source)]
+        with tempfile.TemporaryFile() as log:
+            server = subprocess.Popen(arguments, stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+            deadline = time.monotonic() + 10
+            while not is_mount_point(folder):
+                if server.poll() is not None or time.monotonic() > deadline:
+                    server.kill()
+                    server.wait()
+                    os.rmdir(folder)
+                    log.seek(0)
+                    raise Refused(f"cannot mount longnamefs here: {one_line(log.read())}")
+                time.sleep(0.05)
+
+        def close():
+            if subprocess.run(["fusermount", "-u", folder], capture_output=True).returncode != 0:
+                subprocess.run(["fusermount", "-u", "-z", folder], capture_output=True)
+            try:
+                server.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                server.kill()
+                server.wait()
+            shutil.rmtree(folder, ignore_errors=True)
+
+        self._undo.append(close)
+        return folder
+
     def missing_folder(self):
         """A path under the mounts folder where nothing exists."""
         path = os.path.join(self._folder(), "gone")
@@ -382,24 +416,23 @@ class Mounts:
             self._undo.pop()()
 
 
-STALLFS_SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "stallfs.c")
-
-
-def build_stallfs(folder):
-    """stallfs built into folder, compiled again only when its source is
-    newer; Refused where the FUSE library and its headers are missing."""
-    binary = os.path.join(folder, "stallfs")
-    if os.path.exists(binary) and os.path.getmtime(binary) >= os.path.getmtime(STALLFS_SOURCE):
+def build_fuse_program(folder, name):
+    """tests/wine/NAME.c (stallfs, longnamefs) built into folder, compiled
+    again only when its source is newer; Refused where the FUSE library and
+    its headers are missing."""
+    source = os.path.join(os.path.dirname(os.path.abspath(__file__)), name + ".c")
+    binary = os.path.join(folder, name)
+    if os.path.exists(binary) and os.path.getmtime(binary) >= os.path.getmtime(source):
         return binary
     try:
         flags = subprocess.run(["pkg-config", "--cflags", "--libs", "fuse"], capture_output=True)
     except OSError as e:
-        raise Refused(f"cannot build stallfs: {e}") from None
+        raise Refused(f"cannot build {name}: {e}") from None
     if flags.returncode != 0:
-        raise Refused(f"cannot build stallfs (libfuse-dev?): {one_line(flags.stderr)}")
+        raise Refused(f"cannot build {name} (libfuse-dev?): {one_line(flags.stderr)}")
     os.makedirs(folder, exist_ok=True)
     building = binary + ".new"
-    subprocess.run(["cc", "-std=gnu11", "-O2", "-Wall", "-Wextra", "-Werror", STALLFS_SOURCE,
+    subprocess.run(["cc", "-std=gnu11", "-O2", "-Wall", "-Wextra", "-Werror", source,
                     "-o", building] + flags.stdout.decode().split(), check=True)
     os.replace(building, binary)
     return binary
@@ -741,9 +774,9 @@ def drive_suite(opts, wine, check, letters, shares=(), compare=True):
             mounts.close()
 
 
-def start(add_arguments=None):
-    """The command line every Wine check takes (plus its own, added by
-    add_arguments), the prefix and a fresh set of checks: (opts, wine, check)."""
+def options(add_arguments=None):
+    """The command line every Wine check takes, plus its own (added by
+    add_arguments)."""
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
     parser.add_argument("--peer", help="the build of the other bitness")
@@ -751,7 +784,12 @@ def start(add_arguments=None):
     parser.add_argument("--mounts", required=True)
     if add_arguments:
         add_arguments(parser)
-    opts = parser.parse_args()
+    return parser.parse_args()
+
+
+def start(add_arguments=None):
+    """The options, the prefix and a fresh set of checks: (opts, wine, check)."""
+    opts = options(add_arguments)
     return opts, Wine(opts.prefix), Checks()
 
 
