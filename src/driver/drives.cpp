@@ -58,6 +58,7 @@ void survey_one(const char* root, const char* source) {
   finish_asking(start_asking(root, source, false), &record);
   report_drive(record);
   char* message = stop_message(record);
+  ScopedFree message_holder(message);
   if (message) fatal_error("%s", message);
 }
 
