@@ -26,13 +26,11 @@ import os
 import re
 import subprocess
 import sys
-import tempfile
-import time
 
 from report_model import (Volume, WINE_DRIVE_TYPE, drive_name_line, fatal, full_report,
                           volume_lines, wine_answers)
-from winelib import (drive_suite, holding, loader, pe_bits, program_errors, redirected_output,
-                     start, volume_label_file, volume_serial_file, wine_processes)
+from winelib import (drive_suite, holding, pe_bits, run_to_file, start, volume_label_file,
+                     volume_serial_file, wine_processes)
 
 LETTER = "N"
 NAME = LETTER + ":"
@@ -71,27 +69,6 @@ def steady(text):
     c_part, n_name, n_part = text.partition(drive_name_line(NAME))
     return "".join(re.sub(r"[0-9.]+", "#", line) if line.lstrip().startswith(FREE_LINES)
                    else line for line in c_part.splitlines(keepends=True)) + n_name + n_part
-
-
-def run_to_file(wine, exe, args, timeout):
-    """Runs the program with its standard output a file: (stdout, stderr,
-    exit code, seconds taken).  A run still going after timeout seconds is
-    killed, and its exit code is None."""
-    with tempfile.TemporaryFile() as out:
-        started = time.monotonic()
-        process = subprocess.Popen([loader(exe), exe] + args, env=wine.run_env(),
-                                   stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.PIPE)
-        try:
-            _, err = process.communicate(timeout=timeout)
-            code = process.returncode
-        except subprocess.TimeoutExpired:
-            process.kill()
-            _, err = process.communicate()
-            code = None
-        seconds = time.monotonic() - started
-        out.seek(0)
-        text = redirected_output(out.read())
-    return text, program_errors(err), code, seconds
 
 
 class Bed:

@@ -40,3 +40,5 @@ volsurvey_wine_test(system_calls test_system_calls.py)
 volsurvey_wine_test(unanswered test_unanswered.py --holder $<TARGET_FILE:hold_drive>)
 volsurvey_wine_test(names_as_written test_names_as_written.py)
 volsurvey_wine_test(without_932 test_without_932.py)
+# /a over every drive of the prefix, with drives that never answer.
+volsurvey_wine_test(all_drives test_all_drives.py --holder $<TARGET_FILE:hold_drive>)

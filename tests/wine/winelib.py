@@ -570,6 +570,27 @@ def wine_processes(wine, name):
     return found
 
 
+def run_to_file(wine, exe, args, timeout):
+    """Runs the program with its standard output a file, as `> out.txt`
+    does: (stdout, stderr, exit code, seconds taken).  A run still going
+    after timeout seconds is killed, and its exit code is None."""
+    with tempfile.TemporaryFile() as out:
+        started = time.monotonic()
+        process = subprocess.Popen([loader(exe), exe] + args, env=wine.run_env(),
+                                   stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.PIPE)
+        try:
+            _, err = process.communicate(timeout=timeout)
+            code = process.returncode
+        except subprocess.TimeoutExpired:
+            process.kill()
+            _, err = process.communicate()
+            code = None
+        seconds = time.monotonic() - started
+        out.seek(0)
+        text = redirected_output(out.read())
+    return text, program_errors(err), code, seconds
+
+
 def one_line(message):
     return " ".join(message.decode(errors="replace").split())
 
