@@ -570,13 +570,14 @@ def wine_processes(wine, name):
     return found
 
 
-def run_to_file(wine, exe, args, timeout):
+def run_to_file(wine, exe, args, timeout, locale=None):
     """Runs the program with its standard output a file, as `> out.txt`
-    does: (stdout, stderr, exit code, seconds taken).  A run still going
-    after timeout seconds is killed, and its exit code is None."""
+    does: (stdout, stderr, exit code, seconds taken), in the locale given
+    (see Wine.run).  A run still going after timeout seconds is killed, and
+    its exit code is None."""
     with tempfile.TemporaryFile() as out:
         started = time.monotonic()
-        process = subprocess.Popen([loader(exe), exe] + args, env=wine.run_env(),
+        process = subprocess.Popen([loader(exe), exe] + args, env=wine.run_env(locale),
                                    stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.PIPE)
         try:
             _, err = process.communicate(timeout=timeout)
