@@ -34,27 +34,17 @@ import os
 import re
 import subprocess
 import sys
-from dataclasses import dataclass
 
 from report_model import TYPE_TEXT
-from winelib import (LOCALES, drive_suite, holding, pe_bits, run_to_file, shown, start,
-                     volume_label_file, wine_processes)
-
-
-@dataclass
-class Drive:
-    letter: str
-    kind: str
-    source: str  # "tmpfs" or "stallfs"
-    label_file: str
-    serial_file: str
+from winelib import (LOCALES, MadeDrive, drive_suite, holding, make_drive, pe_bits, run_to_file,
+                     shown, start, volume_label_file, wine_processes)
 
 
 MADE = [
-    Drive("D", "hd", "tmpfs", "SURVEY\n", "12ab34cd\n"),
-    Drive("E", "network", "stallfs", "GONE_E\n", "0000e0e0\n"),
-    Drive("H", "hd", "tmpfs", "한국어 라벨\n", "0000a5a5\n"),
-    Drive("N", "network", "tmpfs", "共有 \U0001F3B5\n", "5eed0042\n"),
+    MadeDrive("D", "hd", "tmpfs", "SURVEY\n", "12ab34cd\n"),
+    MadeDrive("E", "network", "stallfs", "GONE_E\n", "0000e0e0\n"),
+    MadeDrive("H", "hd", "tmpfs", "한국어 라벨\n", "0000a5a5\n"),
+    MadeDrive("N", "network", "tmpfs", "共有 \U0001F3B5\n", "5eed0042\n"),
 ]
 DEAD = "E"
 
@@ -350,24 +340,6 @@ class Bed:
                          {})
 
 
-
-
-def prepare(drive, mounts, wine):
-    """Makes the drive's folder and maps it: the StallFs, or None."""
-    fs = None
-    if drive.source == "stallfs":
-        fs = mounts.stall_fs(drive.label_file, serial=drive.serial_file)
-        folder = fs.folder
-    else:
-        folder = mounts.tmpfs("64m")
-        for name, text in ((".windows-label", drive.label_file),
-                           (".windows-serial", drive.serial_file)):
-            with open(os.path.join(folder, name), "w", encoding="utf-8") as f:
-                f.write(text)
-    wine.map_drive(drive.letter, folder)
-    return fs
-
-
 def locale_missing(locale):
     """Wine cannot pose as a system whose locale Linux lacks."""
     def plain(name):
@@ -386,8 +358,8 @@ def main():
     modes = (("NT", None), ("98", "win98")) if pe_bits(exe) == 32 else (("NT", None),)
     letters = [drive.letter for drive in MADE]
     with drive_suite(opts, wine, check, letters, compare=False) as (_, mounts):
-        stallfs = [prepare(drive, mounts, wine) for drive in MADE]
-        fs = next(f for f in stallfs if f)
+        made = {drive.letter: make_drive(drive, mounts, wine) for drive in MADE}
+        _, fs = made[DEAD]
         for mode, version in modes:
             wine.configure({drive.letter: drive.kind for drive in MADE}, version=version)
             bed = Bed(wine, check, exe, mode, fs)
