@@ -28,31 +28,20 @@ import contextlib
 import os
 import re
 import sys
-from dataclasses import dataclass
 
 from report_model import (Volume, WINE_DRIVE_TYPE, fatal, full_report, volume_lines,
                           wine_answers)
-from winelib import (default_serial, drive_suite, holding, pe_bits, run_to_file, start,
-                     volume_label_file, volume_serial_file, wine_processes)
-
-
-@dataclass
-class Drive:
-    letter: str
-    kind: str
-    # "tmpfs", "stallfs", or "missing" (a folder that does not exist)
-    source: str
-    label_file: str = ""
-    serial_file: str = ""
+from winelib import (MadeDrive, default_serial, drive_suite, holding, make_drive, pe_bits,
+                     run_to_file, start, volume_label_file, volume_serial_file, wine_processes)
 
 
 MADE = [
-    Drive("D", "hd", "tmpfs", "SURVEY\n", "12ab34cd\n"),
-    Drive("E", "network", "stallfs", "GONE_E\n", "0000e0e0\n"),
-    Drive("L", "network", "stallfs", "LATE\n", "1a7e0001\n"),
-    Drive("N", "network", "tmpfs", "SHARE\n", "0000ffff\n"),
-    Drive("P", "network", "stallfs", "GONE_P\n", "0000f0f0\n"),
-    Drive("R", "cdrom", "missing"),
+    MadeDrive("D", "hd", "tmpfs", "SURVEY\n", "12ab34cd\n"),
+    MadeDrive("E", "network", "stallfs", "GONE_E\n", "0000e0e0\n"),
+    MadeDrive("L", "network", "stallfs", "LATE\n", "1a7e0001\n"),
+    MadeDrive("N", "network", "tmpfs", "SHARE\n", "0000ffff\n"),
+    MadeDrive("P", "network", "stallfs", "GONE_P\n", "0000f0f0\n"),
+    MadeDrive("R", "cdrom", "missing"),
 ]
 
 # In the dead-drive runs: the stallfs drives that never answer, and the one
@@ -115,24 +104,6 @@ def listed_letters(wine):
     """The letters Wine's GetLogicalDrives gives: the prefix's drive links."""
     names = os.listdir(os.path.join(wine.prefix, "dosdevices"))
     return sorted(name[0].upper() for name in names if re.fullmatch(r"[a-z]:", name))
-
-
-def prepare(drive, mounts, wine):
-    """Makes the drive's folder and maps it: (folder, StallFs or None)."""
-    fs = None
-    if drive.source == "missing":
-        folder = mounts.missing_folder()
-    elif drive.source == "stallfs":
-        fs = mounts.stall_fs(drive.label_file, serial=drive.serial_file)
-        folder = fs.folder
-    else:
-        folder = mounts.tmpfs("64m")
-        for name, text in ((".windows-label", drive.label_file),
-                           (".windows-serial", drive.serial_file)):
-            with open(os.path.join(folder, name), "w") as f:
-                f.write(text)
-    wine.map_drive(drive.letter, folder)
-    return folder, fs
 
 
 class Bed:
@@ -261,7 +232,7 @@ def main():
     modes = (("NT", None), ("98", "win98")) if pe_bits(exe) == 32 else (("NT", None),)
     letters = [drive.letter for drive in MADE]
     with drive_suite(opts, wine, check, letters, compare=False) as (_, mounts):
-        drives = {drive.letter: (drive,) + prepare(drive, mounts, wine) for drive in MADE}
+        drives = {drive.letter: (drive,) + make_drive(drive, mounts, wine) for drive in MADE}
         for mode, version in modes:
             wine.configure({drive.letter: drive.kind for drive in MADE}, version=version)
             bed = Bed(wine, check, exe, mode, drives)

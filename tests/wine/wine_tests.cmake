@@ -42,3 +42,5 @@ volsurvey_wine_test(names_as_written test_names_as_written.py)
 volsurvey_wine_test(without_932 test_without_932.py)
 # /a over every drive of the prefix, with drives that never answer.
 volsurvey_wine_test(all_drives test_all_drives.py --holder $<TARGET_FILE:hold_drive>)
+# /j against the text reports, labels beyond Shift-JIS, and a dead drive.
+volsurvey_wine_test(json test_json.py --holder $<TARGET_FILE:hold_drive>)

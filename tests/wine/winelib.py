@@ -21,6 +21,7 @@ import subprocess
 import sys
 import tempfile
 import time
+from dataclasses import dataclass
 
 SKIP = 77  # ctest's SKIP_RETURN_CODE for these tests
 
@@ -510,6 +511,39 @@ class StallFs:
             shutil.rmtree(self.folder, ignore_errors=True)
 
 
+@dataclass
+class MadeDrive:
+    """A drive a suite makes: its letter, Wine's drive type for it (see
+    DRIVE_TYPES), what holds it ("tmpfs", "stallfs", or "missing": a folder
+    that does not exist) and the texts of its .windows-label and
+    .windows-serial."""
+    letter: str
+    kind: str
+    source: str
+    label_file: str = ""
+    serial_file: str = ""
+
+
+def make_drive(drive, mounts, wine):
+    """Makes the drive's folder (a 64 MiB tmpfs or a stallfs mount holding
+    its label and serial, or nothing) and maps its letter to it: (folder,
+    StallFs or None)."""
+    fs = None
+    if drive.source == "missing":
+        folder = mounts.missing_folder()
+    elif drive.source == "stallfs":
+        fs = mounts.stall_fs(drive.label_file, serial=drive.serial_file)
+        folder = fs.folder
+    else:
+        folder = mounts.tmpfs("64m")
+        for name, text in ((".windows-label", drive.label_file),
+                           (".windows-serial", drive.serial_file)):
+            with open(os.path.join(folder, name), "w", encoding="utf-8") as f:
+                f.write(text)
+    wine.map_drive(drive.letter, folder)
+    return folder, fs
+
+
 @contextlib.contextmanager
 def holding(wine, holder, letter, timeout=30):
     """For the time of the block, tests/wine/hold_drive.exe (the path
@@ -570,13 +604,14 @@ def wine_processes(wine, name):
     return found
 
 
-def run_to_file(wine, exe, args, timeout):
+def run_to_file(wine, exe, args, timeout, locale=None):
     """Runs the program with its standard output a file, as `> out.txt`
-    does: (stdout, stderr, exit code, seconds taken).  A run still going
-    after timeout seconds is killed, and its exit code is None."""
+    does: (stdout, stderr, exit code, seconds taken), in the locale given
+    (see Wine.run).  A run still going after timeout seconds is killed, and
+    its exit code is None."""
     with tempfile.TemporaryFile() as out:
         started = time.monotonic()
-        process = subprocess.Popen([loader(exe), exe] + args, env=wine.run_env(),
+        process = subprocess.Popen([loader(exe), exe] + args, env=wine.run_env(locale),
                                    stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.PIPE)
         try:
             _, err = process.communicate(timeout=timeout)
