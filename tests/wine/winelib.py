@@ -50,8 +50,10 @@ def skip(reason):
 class Wine:
     def __init__(self, prefix):
         self.prefix = os.path.abspath(prefix)
+        # No debugger: a program that faults then ends at once with the
+        # exception's code, rather than waiting for winedbg's report.
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="mscoree,mshtml=", LANG="C.UTF-8")
+                        WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d", LANG="C.UTF-8")
         self.env.pop("DISPLAY", None)
         os.makedirs(os.path.dirname(self.prefix), exist_ok=True)
         self._lock = open(self.prefix + ".lock", "w")
