@@ -44,3 +44,10 @@ volsurvey_wine_test(system_calls test_system_calls.py)
 # folder, and holds the drive open with hold_drive.
 volsurvey_wine_test(unanswered test_unanswered.py --holder $<TARGET_FILE:hold_drive>)
 volsurvey_wine_test(names_as_written test_names_as_written.py)
+# The checks catch what they are there for: faults planted in a program of
+# their own; the traps only where the build is checked.
+if(VOLSURVEY_CHECKED)
+  set(checked_build --checked)
+endif()
+volsurvey_wine_test(checks_catch test_checks_catch.py --planted $<TARGET_FILE:planted_faults>
+                    ${checked_build})
