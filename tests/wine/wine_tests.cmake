@@ -50,4 +50,10 @@ if(VOLSURVEY_CHECKED)
   set(checked_build --checked)
 endif()
 volsurvey_wine_test(checks_catch test_checks_catch.py --planted $<TARGET_FILE:planted_faults>
-                    ${checked_build})
+                    --runner $<TARGET_FILE:run_wide> ${checked_build})
+if(VOLSURVEY_CHECKED)
+  # The fuzzer, briefly (scripts/fuzz runs it longer); it compares with the
+  # scripted build of the host preset, built first by scripts/test.
+  volsurvey_wine_test(fuzz fuzz_program.py --runner $<TARGET_FILE:run_wide>
+                      --sim ${CMAKE_SOURCE_DIR}/build/host/volsurvey-sim --seconds 25)
+endif()
