@@ -32,8 +32,14 @@ NEITHER = ["한", "글", "ą", "ก", "א", "\u2016", "\ufffd", "\ufeff", "\U000
            "\U00020B9F"]
 UNPAIRED = ["\ud800", "\udbff", "\udc00", "\udfff", "\udc00\ud800"]
 CONTROLS = ["\x01", "\x1a", "\x7f", "\n", "\r", "\x1b"]
+# Where the characters of a text come from, and how often.
+POOLS = [ASCII, SPECIALS, HALF_WIDTH_KANA, JAPANESE, WESTERN, NEITHER, UNPAIRED, CONTROLS]
+POOL_WEIGHTS = [40, 12, 6, 12, 8, 8, 4, 2]
 
 ANSI_CODE_PAGE = {"C.UTF-8": 1252, "ja_JP.UTF-8": 932}
+LONGEST_COMMAND_LINE = 32767
+# Room on the command line for the program's own path.
+PROGRAM_ROOM = "P" * 300
 
 
 def _ibm_forms():
@@ -189,24 +195,8 @@ class Generator:
         return self.r.random() < p
 
     def character(self):
-        pool = self.r.choices(
-            ["ascii", "special", "kana", "japanese", "western", "neither", "unpaired", "control"],
-            weights=[40, 12, 6, 12, 8, 8, 4, 2])[0]
-        if pool == "ascii":
-            return self.r.choice(ASCII)
-        if pool == "special":
-            return self.r.choice(SPECIALS)
-        if pool == "kana":
-            return self.r.choice(HALF_WIDTH_KANA)
-        if pool == "japanese":
-            return self.r.choice(JAPANESE)
-        if pool == "western":
-            return self.r.choice(WESTERN)
-        if pool == "neither":
-            return self.r.choice(NEITHER)
-        if pool == "unpaired":
-            return self.r.choice(UNPAIRED)
-        return self.r.choice(CONTROLS)
+        pool = self.r.choices(POOLS, weights=POOL_WEIGHTS)[0]
+        return self.r.choice(pool)
 
     def length(self):
         kind = self.r.random()
@@ -374,7 +364,12 @@ class Generator:
     def draw(self):
         self.environment()
         self.config()
-        self.case.args = [self.argument() for _ in range(self.r.choice([0, 1, 1, 2, 2, 3, 4, 6]))]
+        args = [self.argument() for _ in range(self.r.choice([0, 1, 1, 2, 2, 3, 4, 6]))]
+        # Windows takes a command line of at most 32767 characters.
+        while len(command_line(PROGRAM_ROOM, args)) >= LONGEST_COMMAND_LINE:
+            longest = max(range(len(args)), key=lambda i: len(args[i]))
+            args[longest] = args[longest][:len(args[longest]) // 2]
+        self.case.args = args
         return self.case
 
 

@@ -222,7 +222,13 @@ class Findings:
 def one_case(bed, findings, key, case):
     bed.place_config(case)
     expected = bed.expected(case)
-    run = bed.run_real(case)
+    try:
+        run = bed.run_real(case)
+    except RuntimeError as e:
+        # Told as the case's failure; the runners start afresh.
+        findings.add(key, case, [("the run could not be made", str(e))])
+        bed.enter(case.family)
+        return
     findings.runs[case.family] = findings.runs.get(case.family, 0) + 1
     findings.compared += expected is not None
     problems = failures_of(run, expected)
