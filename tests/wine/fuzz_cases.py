@@ -211,8 +211,9 @@ class Generator:
 
     def name(self):
         """A share's server or share name."""
-        return self.r.choice(["srv", "share", "サーバ", "café", "한글", "a", ""]) \
-            if self.chance(0.6) else self.text(self.r.randint(0, 12))
+        if self.chance(0.6):
+            return self.r.choice(["srv", "share", "サーバ", "café", "한글", "a", ""])
+        return self.text(self.r.randint(0, 12))
 
     def share(self):
         well_formed = "\\\\" + self.name() + "\\" + self.name()

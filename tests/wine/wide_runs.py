@@ -16,7 +16,7 @@ import time
 from dataclasses import dataclass, field
 from typing import List, Optional
 
-from winelib import HEAP_CHECKS, HEAP_LINE, loader, windows_path
+from winelib import HEAP_CHECKS, heap_lines, loader, windows_path
 
 # How long run_wide may take beyond a run's own limit to answer for it.
 ANSWER_SLACK = 30
@@ -81,11 +81,9 @@ class WideRunner:
             raise RuntimeError(f"run_wide could not start {exe}: error {value}")
         run = Run(self._read(self.out), self._read(self.err),
                   int(value) if kind == "exit" else None, seconds)
-        for m in HEAP_LINE.finditer(notes):
-            if m.group(1) == b"err":
-                run.heap_errors.append(m.group(0).decode(errors="replace").rstrip("\n"))
-        run.wine_notes = [line for line in HEAP_LINE.sub(b"", notes).decode(
-            errors="replace").splitlines() if line.startswith("wine:")]
+        rest, run.heap_errors = heap_lines(notes)
+        run.wine_notes = [line for line in rest.decode(errors="replace").splitlines()
+                          if line.startswith("wine:")]
         return run
 
     def _answer(self, timeout):

@@ -242,6 +242,14 @@ def redirected_output(stdout):
     return out.replace("\r\n", "\n")
 
 
+def heap_lines(data):
+    """(data without the lines of Wine's heap channel, its errors among them
+    as text)."""
+    errors = [m.group(0).decode(errors="replace").rstrip("\n")
+              for m in HEAP_LINE.finditer(data) if m.group(1) == b"err"]
+    return HEAP_LINE.sub(b"", data), errors
+
+
 _heap_errors = []
 
 
@@ -249,11 +257,9 @@ def heap_errors_in(stderr):
     """The standard error of a run (or a trace file's bytes) without the
     lines of Wine's heap channel; the errors among them are kept for the
     next check (Checks) to fail with."""
-    found = HEAP_LINE.findall(stderr)
-    if b"err" in found:
-        _heap_errors.extend(m.group(0).decode(errors="replace").rstrip("\n")
-                            for m in HEAP_LINE.finditer(stderr) if m.group(1) == b"err")
-    return HEAP_LINE.sub(b"", stderr) if found else stderr
+    rest, errors = heap_lines(stderr)
+    _heap_errors.extend(errors)
+    return rest
 
 
 def take_heap_errors():
@@ -807,27 +813,29 @@ class Checks:
         self.failures.append(message)
         print(message)
 
-    def _heap_checked(self, what):
+    def _heap_damaged(self, what):
         """Fails `what`, the first check after the run that caused them,
-        with the heap errors Wine reported since the last check."""
+        with the heap errors Wine reported since the last check; True if
+        there were any."""
         errors = take_heap_errors()
         if errors:
             self._fail(f"FAIL {what}: Wine's heap checks found damage:\n  " +
                        "\n  ".join(errors[:10]))
+        return bool(errors)
 
     def equal(self, what, actual, expected):
-        self._heap_checked(what)
+        damaged = self._heap_damaged(what)
         if actual != expected:
             self._fail(f"FAIL {what}:\n  expected {expected!r}\n  actual   {actual!r}")
-        else:
+        elif not damaged:
             self.passed += 1
             print(f"ok   {what}")
 
     def contains(self, what, text, piece):
-        self._heap_checked(what)
+        damaged = self._heap_damaged(what)
         if piece not in text:
             self._fail(f"FAIL {what}: {piece!r} not in:\n{text}")
-        else:
+        elif not damaged:
             self.passed += 1
             print(f"ok   {what}")
 
@@ -837,7 +845,7 @@ class Checks:
 
     def exit_code(self):
         """1 after any failure; SKIP when nothing could be checked at all."""
-        self._heap_checked("the runs after the last check")
+        self._heap_damaged("the runs after the last check")
         if self.skipped:
             print(f"{len(self.skipped)} case(s) skipped:")
             for line in self.skipped:
