@@ -20,7 +20,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 sys.path.insert(0, os.path.join(ROOT, "tests", "wine"))
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
 from release import MANUAL_HEADING, VERSION_HEADING, project_version, run_installed  # noqa: E402,E501
-from winelib import WINE64, Checks, Wine, windows_path  # noqa: E402
+from winelib import WINE64, Checks, Wine, program_errors, windows_path  # noqa: E402
 
 EPOCH = "1113868800"  # 19 April 2005, the date of the end-to-end cases
 MEMBERS = ["volsurvey.exe", "volsurvey.cfg", "readme.txt", "LICENSE.txt"]
@@ -73,7 +73,7 @@ def manifest_facts(text):
 def drive_report(wine, files):
     """The volume report of C: by the program installed with `files`."""
     result = run_installed(wine, files, ["/s", "c"])
-    return result.stdout, result.stderr, result.returncode
+    return result.stdout, program_errors(result.stderr), result.returncode
 
 
 def check_zip(check, wine, path, bits):

@@ -13,12 +13,15 @@ import sys
 import tempfile
 import time
 
-from winelib import LOCALES, loader, skip, start
+from winelib import LOCALES, heap_errors_in, loader, skip, start
 
 PROMPT = "(Continue,/All/Quit)"
 
 
 class Pane:
+    """The program on an 80x25 console.  Its standard error goes to the file
+    log (a file of the pane's own if none is given): Wine's heap checks
+    write their trace there, and the pane shows the console alone."""
     count = 0
 
     def __init__(self, wine, exe, args, locale=None, log=None, env=None):
@@ -27,11 +30,13 @@ class Pane:
         Pane.count += 1
         self.socket = f"volsurvey-{os.getpid()}-{Pane.count}"
         self.status = tempfile.mktemp(prefix="volsurvey-exit-")
+        self.own_log = None if log else tempfile.mktemp(prefix="volsurvey-errors-")
+        self.log = log or self.own_log
+        self.written = None
         env = " ".join(f"{k}={shlex.quote(v)}" for k, v in wine.run_env(locale, env).items()
                        if k.startswith("WINE") or k in ("LANG", "LC_ALL"))
-        errors = f" 2> {shlex.quote(log)}" if log else ""
-        command = (f"env {env} {loader(exe)} {shlex.quote(exe)} {' '.join(args)}{errors}; "
-                   f"echo $? > {self.status}; sleep 600")
+        command = (f"env {env} {loader(exe)} {shlex.quote(exe)} {' '.join(args)} "
+                   f"2> {shlex.quote(self.log)}; echo $? > {self.status}; sleep 600")
         self.tmux("new-session", "-d", "-x", "80", "-y", "25", command)
 
     def tmux(self, *args):
@@ -60,10 +65,21 @@ class Pane:
             time.sleep(0.2)
         return None
 
+    def errors(self):
+        """What the program wrote to its standard error, once it has ended,
+        without Wine's heap trace; heap errors are kept for the next check."""
+        if self.written is None:
+            with open(self.log, "ab+") as f:
+                f.seek(0)
+                self.written = heap_errors_in(f.read())
+        return self.written
+
     def close(self):
         subprocess.run(["tmux", "-L", self.socket, "kill-server"], capture_output=True)
-        if os.path.exists(self.status):
-            os.remove(self.status)
+        self.errors()
+        for path in (self.status, self.own_log):
+            if path and os.path.exists(path):
+                os.remove(path)
 
 
 def prompt_row(rows):
@@ -95,6 +111,7 @@ def main():
             check.equal("one prompt on the screen", sum(PROMPT in r for r in rows), 1)
         pane.tmux("send-keys", "a")
         check.equal("all: runs to the end with exit code 0", pane.exit_code(), 0)
+        check.equal("all: no message", pane.errors(), b"")
         rows = pane.rows()
         check.equal("all: no prompt after the answer", sum(PROMPT in r for r in rows), 0)
     finally:
@@ -105,6 +122,7 @@ def main():
         rows = pane.wait_for(lambda r: prompt_row(r) is not None, "the first prompt")
         pane.tmux("send-keys", "q")
         check.equal("quit: exit code 1", pane.exit_code(), 1)
+        check.equal("quit: no message", pane.errors(), b"")
         rows = pane.rows()
         check.equal("quit: the prompt is blanked", sum(PROMPT in r for r in rows), 0)
         check.equal("quit: nothing after the page", rows[22].split(":")[0],
@@ -124,6 +142,7 @@ def main():
                                 "              ドライブ名:C:")
                 pane.tmux("send-keys", key)
                 check.equal(f"{key} {what} [{locale}]", pane.exit_code(), code)
+                check.equal(f"{key}: no message [{locale}]", pane.errors(), b"")
                 check.equal(f"{key}: no prompt left [{locale}]",
                             sum(PROMPT in r for r in pane.rows()), 0)
             finally:

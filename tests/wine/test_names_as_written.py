@@ -34,8 +34,8 @@ from typing import Optional
 from report_model import (Volume, drive_name_line, fatal, full_report, unreadable_volume,
                           volume_lines, wine_answers)
 from test_system_calls import DRIVE_QUERY, RELAY, own_calls
-from winelib import (LOCALES, WINE64, drive_suite, loader, program_errors, shown, start,
-                     volume_label_file, volume_serial_file, windows_path)
+from winelib import (LOCALES, WINE64, drive_suite, heap_errors_in, loader, program_errors, shown,
+                     start, volume_label_file, volume_serial_file, windows_path)
 
 SERVER = "srv"
 
@@ -168,6 +168,8 @@ def traced_queries(wine, exe, bits, args, locale, trace):
                        env=wine.run_env(locale, {"WINEDEBUG": RELAY}),
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log,
                        timeout=120)
+    with open(trace, "rb") as log:
+        heap_errors_in(log.read())
     return [(function, wide_argument(arguments))
             for dll, function, arguments in own_calls(trace, exe)
             if dll == "KERNEL32" and DRIVE_QUERY.match(function)]

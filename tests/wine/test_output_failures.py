@@ -18,14 +18,18 @@ DRIVES = ["c"] * 300  # a report far longer than a pipe holds
 def run(wine, exe, args, stdout, take=None, timeout=180):
     """(what the reader got, stderr, exit code) with standard output sent
     to `stdout`: a file object, or subprocess.PIPE read for `take` bytes."""
-    p = subprocess.Popen([loader(exe), exe] + args, env=wine.run_env(), stdin=subprocess.DEVNULL,
-                         stdout=stdout, stderr=subprocess.PIPE)
-    taken = b""
-    if stdout == subprocess.PIPE:
-        taken = p.stdout.read(take)
-        p.stdout.close()
-    err = p.stderr.read()
-    return taken, program_errors(err), p.wait(timeout=timeout)
+    # Standard error to a file: Wine's heap trace could fill a pipe before
+    # the first byte reaches standard output.
+    with tempfile.TemporaryFile() as errors:
+        p = subprocess.Popen([loader(exe), exe] + args, env=wine.run_env(),
+                             stdin=subprocess.DEVNULL, stdout=stdout, stderr=errors)
+        taken = b""
+        if stdout == subprocess.PIPE:
+            taken = p.stdout.read(take)
+            p.stdout.close()
+        code = p.wait(timeout=timeout)
+        errors.seek(0)
+        return taken, program_errors(errors.read()), code
 
 
 def main():

@@ -22,7 +22,7 @@ import sys
 import tempfile
 
 from test_console import Pane
-from winelib import WINE64, loader, skip, start
+from winelib import WINE64, heap_errors_in, loader, skip, start
 
 CONVERSIONS = {"MultiByteToWideChar", "WideCharToMultiByte"}
 DRIVE_QUERY = re.compile(r"^(GetDriveType|GetVolumeInformation|GetDiskFreeSpace)")
@@ -120,6 +120,19 @@ def all_waited_for(threaded, limit_ms):
     return True
 
 
+def traced_run(wine, args, trace):
+    """Runs the program with redirected output, Wine's relay trace of it in
+    the file trace; the exit code."""
+    with open(trace, "wb") as log:
+        result = subprocess.run([loader(args[0])] + args,
+                                env=wine.run_env(env={"WINEDEBUG": RELAY}),
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=log,
+                                timeout=120)
+    with open(trace, "rb") as log:
+        heap_errors_in(log.read())
+    return result.returncode
+
+
 def wide_kernel_calls(calls):
     return sorted({c[1] for c in calls if c[0] == "KERNEL32" and c[1].endswith("W")} -
                   CONVERSIONS)
@@ -131,7 +144,6 @@ def main():
     opts, wine, check = start()
     wine.command([WINE64, "reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayFromInclude",
                   "/d", "volsurvey.exe", "/f"])
-    relay = dict(wine.env, WINEDEBUG=RELAY)
     try:
         with tempfile.TemporaryDirectory(dir=os.path.dirname(wine.prefix)) as folder:
             trace = os.path.join(folder, "trace")
@@ -160,11 +172,7 @@ def main():
 
             # An English NT, its output redirected.
             wine.configure(version=None)
-            with open(trace, "wb") as log:
-                result = subprocess.run([loader(opts.exe), opts.exe, "c"], env=relay,
-                                        stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                        stderr=log, timeout=120)
-            check.equal("NT: exit code", result.returncode, 0)
+            check.equal("NT: exit code", traced_run(wine, [opts.exe, "c"], trace), 0)
             threaded = threaded_calls(trace, opts.exe)
             calls = [call[1:] for call in threaded]
             # The 64-bit query is asked too: it tells a volume of 2^32
@@ -178,11 +186,8 @@ def main():
 
             # Without a limit the program asks as it always did: on its one
             # thread, the same questions in the same order.
-            with open(trace, "wb") as log:
-                result = subprocess.run([loader(opts.exe), opts.exe, "/t0", "c"], env=relay,
-                                        stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                        stderr=log, timeout=120)
-            check.equal("NT, /t0: exit code", result.returncode, 0)
+            check.equal("NT, /t0: exit code",
+                        traced_run(wine, [opts.exe, "/t0", "c"], trace), 0)
             threaded = threaded_calls(trace, opts.exe)
             check.equal("NT, /t0: the same drive queries",
                         drive_queries([call[1:] for call in threaded]), NT_QUERIES)

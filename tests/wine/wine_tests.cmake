@@ -1,15 +1,20 @@
-# Checks of the real Windows build under Wine; included by the win32 and
-# win64 builds.  Each build has a prefix of its own, so that the checks of
-# the two can run side by side; one build's checks take turns on it.
+# Checks of the real Windows build under Wine; included by the Windows
+# builds, shipped (win32, win64) and checked (win32-checked, win64-checked).
+# Each build has a prefix of its own, so that the checks of all four can run
+# side by side; one build's checks take turns on it.
 enable_testing()
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(VOLSURVEY_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 
-# The build of the other bitness: the checks that run both compare them.
+# The build of the other bitness, of the same kind: the checks that run
+# both compare them.
+if(VOLSURVEY_CHECKED)
+  set(kind "-checked")
+endif()
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(VOLSURVEY_PEER_EXE ${CMAKE_SOURCE_DIR}/build/win32/volsurvey.exe)
+  set(VOLSURVEY_PEER_EXE ${CMAKE_SOURCE_DIR}/build/win32${kind}/volsurvey.exe)
 else()
-  set(VOLSURVEY_PEER_EXE ${CMAKE_SOURCE_DIR}/build/win64/volsurvey.exe)
+  set(VOLSURVEY_PEER_EXE ${CMAKE_SOURCE_DIR}/build/win64${kind}/volsurvey.exe)
 endif()
 
 function(volsurvey_wine_test name script)
@@ -44,3 +49,16 @@ volsurvey_wine_test(without_932 test_without_932.py)
 volsurvey_wine_test(all_drives test_all_drives.py --holder $<TARGET_FILE:hold_drive>)
 # /j against the text reports, labels beyond Shift-JIS, and a dead drive.
 volsurvey_wine_test(json test_json.py --holder $<TARGET_FILE:hold_drive>)
+# The checks catch what they are there for: faults planted in a program of
+# their own; the traps only where the build is checked.
+if(VOLSURVEY_CHECKED)
+  set(checked_build --checked)
+endif()
+volsurvey_wine_test(checks_catch test_checks_catch.py --planted $<TARGET_FILE:planted_faults>
+                    --runner $<TARGET_FILE:run_wide> ${checked_build})
+if(VOLSURVEY_CHECKED)
+  # The fuzzer, briefly (scripts/fuzz runs it longer); it compares with the
+  # scripted build of the host preset, built first by scripts/test.
+  volsurvey_wine_test(fuzz fuzz_program.py --runner $<TARGET_FILE:run_wide>
+                      --sim ${CMAKE_SOURCE_DIR}/build/host/volsurvey-sim --seconds 25)
+endif()

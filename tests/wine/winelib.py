@@ -13,6 +13,7 @@ import atexit
 import contextlib
 import fcntl
 import os
+import re
 import select
 import shutil
 import signal
@@ -31,6 +32,17 @@ SKIP = 77  # ctest's SKIP_RETURN_CODE for these tests
 SERVER_LINGER = 30
 
 DRIVE_TYPES = ("hd", "floppy", "cdrom", "network", "ramdisk")
+
+# Wine's heap checks, on for every program run: with its heap channel on,
+# Wine 8 validates a block when it is freed or resized, reports damage as
+# "err:heap:..." and stops the program at an assertion; its exit code may
+# still be 1, so only those lines tell.  The channel also traces each heap
+# call, a few hundred lines a run, on the standard error of the process.
+HEAP_CHECKS = "-all,+heap"
+# A line of Wine's heap channel, "[pid:]tid:class:heap:...".  Wine writes each
+# line whole, but it may fall inside a line the program is writing to the
+# same standard error, so it is looked for anywhere.
+HEAP_LINE = re.compile(rb"(?:[0-9a-f]{4,8}:){1,2}(trace|warn|err|fixme):heap:[^\n]*(?:\n|$)")
 
 # An English Windows (ANSI code page 1252, console 437) and a Japanese one
 # (932 for both): what the program prints must not depend on which.
@@ -51,8 +63,10 @@ def skip(reason):
 class Wine:
     def __init__(self, prefix):
         self.prefix = os.path.abspath(prefix)
+        # No debugger: a program that faults then ends at once with the
+        # exception's code, rather than waiting for winedbg's report.
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="mscoree,mshtml=", LANG="C.UTF-8")
+                        WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d", LANG="C.UTF-8")
         self.env.pop("DISPLAY", None)
         os.makedirs(os.path.dirname(self.prefix), exist_ok=True)
         self._lock = open(self.prefix + ".lock", "w")
@@ -83,8 +97,11 @@ class Wine:
 
     def run_env(self, locale=None, env=None):
         """The environment of a program run: Wine takes the code pages of
-        the Windows it poses as from LC_ALL."""
+        the Windows it poses as from LC_ALL.  Wine's heap checks are on
+        (HEAP_CHECKS), and stay on beside channels that env's WINEDEBUG
+        turns on."""
         result = dict(self.env, **(env or {}))
+        result["WINEDEBUG"] = ",".join(filter(None, [HEAP_CHECKS, (env or {}).get("WINEDEBUG")]))
         if locale:
             result["LC_ALL"] = locale
         return result
@@ -226,9 +243,38 @@ def redirected_output(stdout):
     return out.replace("\r\n", "\n")
 
 
+def heap_lines(data):
+    """(data without the lines of Wine's heap channel, its errors among them
+    as text)."""
+    errors = [m.group(0).decode(errors="replace").rstrip("\n")
+              for m in HEAP_LINE.finditer(data) if m.group(1) == b"err"]
+    return HEAP_LINE.sub(b"", data), errors
+
+
+_heap_errors = []
+
+
+def heap_errors_in(stderr):
+    """The standard error of a run (or a trace file's bytes) without the
+    lines of Wine's heap channel; the errors among them are kept for the
+    next check (Checks) to fail with."""
+    rest, errors = heap_lines(stderr)
+    _heap_errors.extend(errors)
+    return rest
+
+
+def take_heap_errors():
+    """The heap errors Wine reported since the last call."""
+    found = _heap_errors[:]
+    del _heap_errors[:]
+    return found
+
+
 def program_errors(stderr):
     """A program's standard error as text, CR LF turned into LF, with the
-    notes Wine itself writes there left out."""
+    notes Wine itself writes there left out (heap errors are kept for the
+    next check)."""
+    stderr = heap_errors_in(stderr)
     err = stderr.decode("cp932", errors="replace").replace("\r\n", "\n")
     lines = err.splitlines(keepends=True)
     # Wine says "wine:" only when it could not start or run the program (an
@@ -861,17 +907,29 @@ class Checks:
         self.failures.append(message)
         print(message)
 
+    def _heap_damaged(self, what):
+        """Fails `what`, the first check after the run that caused them,
+        with the heap errors Wine reported since the last check; True if
+        there were any."""
+        errors = take_heap_errors()
+        if errors:
+            self._fail(f"FAIL {what}: Wine's heap checks found damage:\n  " +
+                       "\n  ".join(errors[:10]))
+        return bool(errors)
+
     def equal(self, what, actual, expected):
+        damaged = self._heap_damaged(what)
         if actual != expected:
             self._fail(f"FAIL {what}:\n  expected {expected!r}\n  actual   {actual!r}")
-        else:
+        elif not damaged:
             self.passed += 1
             print(f"ok   {what}")
 
     def contains(self, what, text, piece):
+        damaged = self._heap_damaged(what)
         if piece not in text:
             self._fail(f"FAIL {what}: {piece!r} not in:\n{text}")
-        else:
+        elif not damaged:
             self.passed += 1
             print(f"ok   {what}")
 
@@ -881,6 +939,7 @@ class Checks:
 
     def exit_code(self):
         """1 after any failure; SKIP when nothing could be checked at all."""
+        self._heap_damaged("the runs after the last check")
         if self.skipped:
             print(f"{len(self.skipped)} case(s) skipped:")
             for line in self.skipped:
