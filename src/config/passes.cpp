@@ -40,6 +40,9 @@ void act_on_line(char* line, PassState* state) {
       return;
     case Pass::kPrint:
       if (!is_option_line(line, state->switch_char)) return;
+      // A line cut inside a character shows the lead byte left as "?",
+      // which takes neither the blank nor the line end after it along.
+      copy_showable(line, line, strlen(line));
       out_printf(whitespace_kind(line) ? "%s\"%s\"" : "%s%s", state->printed_any ? " " : "",
                  line);
       state->printed_any = true;

@@ -16,6 +16,7 @@
 #include "report/volume.h"
 #include "text/scoped.h"
 #include "text/sjis.h"
+#include "text/strings.h"
 
 namespace {
 
@@ -146,9 +147,11 @@ void survey_drives(const DriveEntry* entries, size_t count, bool side_by_side,
 }
 
 void report_drive(const DriveRecord& record, bool whole_machine) {
-  const char* root = record.root;
-  const int name_length = static_cast<int>(strlen(root)) - 1;
-  if (settings.show_volume) report_printf("              ドライブ名:%.*s\n", name_length, root);
+  const size_t name_length = root_name_length(record.root);
+  char* name = allocate(name_length + 1);
+  ScopedFree name_holder(name);
+  copy_showable(name, record.root, name_length);
+  if (settings.show_volume) report_printf("              ドライブ名:%s\n", name);
   if (record.reached < Reached::kDriveType) return;
   if (settings.show_volume && !settings.wide_mode) print_drive_type(record.facts);
   const bool size_name_line = settings.show_size && !settings.show_volume;
@@ -161,7 +164,7 @@ void report_drive(const DriveRecord& record, bool whole_machine) {
     if (size_name_line) {
       // Written outside the pager: every counted call is at least one line.
       if (!settings.wide_mode) out_puts("      ");
-      report_printf("      ドライブ名:%.*s\n", name_length, root);
+      report_printf("      ドライブ名:%s\n", name);
     }
   }
   if (no_medium && (settings.show_volume || size_name_line)) {

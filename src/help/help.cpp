@@ -10,6 +10,7 @@
 #include "driver/settings.h"
 #include "help/banner.h"
 #include "text/scoped.h"
+#include "text/strings.h"
 
 namespace {
 
@@ -145,9 +146,13 @@ void print_switch_characters() {
     out_puts("・スイッチ文字= / のみが使用可能。\n");
     return;
   }
-  out_printf("・スイッチ文字= / 及び %c が使用可能。\n", c);
-  out_printf("  /v-/s と %cv- %cs は意味が同じになります。\n", c, c);
-  out_printf("  %cスイッチではオプションの区切に空白が必須です。\n", c);
+  // A lead byte alone is half a character, and would take the byte after
+  // it along: it shows as "?".
+  char shown[2];
+  copy_showable(shown, reinterpret_cast<const char*>(&c), 1);
+  out_printf("・スイッチ文字= / 及び %s が使用可能。\n", shown);
+  out_printf("  /v-/s と %sv- %ss は意味が同じになります。\n", shown, shown);
+  out_printf("  %sスイッチではオプションの区切に空白が必須です。\n", shown);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "driver/fatal.h"
 #include "driver/settings.h"
+#include "text/strings.h"
 
 namespace {
 
@@ -42,8 +43,9 @@ char* stop_message(const StopWords& words, const char* name, size_t name_length)
   // Room for the words, the name, and the seconds in place of "%u".
   const size_t size = strlen(words.before) + name_length + strlen(words.after) + 16;
   char* message = allocate(size);
-  size_t n = static_cast<size_t>(snprintf(message, size, "%s%.*s", words.before,
-                                          static_cast<int>(name_length), name));
+  size_t n = static_cast<size_t>(snprintf(message, size, "%s", words.before));
+  copy_showable(message + n, name, name_length);
+  n += name_length;
   const char* seconds = strstr(words.after, "%u");
   if (!seconds) {
     snprintf(message + n, size - n, "%s", words.after);

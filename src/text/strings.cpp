@@ -104,3 +104,19 @@ char* dup_string(const char* text) {
   if (copy) memcpy(copy, text, size);
   return copy;
 }
+
+void copy_showable(char* out, const char* text, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (!is_sjis_lead_byte(c)) {
+      out[i] = text[i];
+    } else if (i + 1 < n && is_sjis_trail_byte(static_cast<unsigned char>(text[i + 1]))) {
+      out[i] = text[i];
+      out[i + 1] = text[i + 1];
+      ++i;
+    } else {
+      out[i] = '?';
+    }
+  }
+  out[n] = '\0';
+}

@@ -44,6 +44,12 @@ char* trim_left(char* text);
 // 1: white space only at the end.
 int whitespace_kind(const char* text);
 
+// Copies the first n bytes of `text` into `out` (n + 1 bytes, terminated)
+// as they can be shown: a lead byte without its second byte becomes "?".
+// So a name cut byte by byte never shows half a character, nor takes the
+// byte after it along.
+void copy_showable(char* out, const char* text, size_t n);
+
 // A new heap copy of `text`; null when `text` is null or memory runs out.
 char* dup_string(const char* text);
 

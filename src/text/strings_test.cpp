@@ -137,3 +137,26 @@ TEST(SjisStrings, CopyBoundedAndDup) {
   free(copy);
   EXPECT_EQ(dup_string(nullptr), nullptr);
 }
+
+TEST(SjisStrings, ShowableCopyNeverShowsHalfACharacter) {
+  struct {
+    const char* text;
+    size_t n;
+    const char* shown;
+  } const cases[] = {
+      {"C:", 2, "C:"},
+      {"\x83:", 2, "?:"},                 // a lead byte before a byte that ends none
+      {"\\\\srv\\\x95\\", 7, "\\\\srv\\?"},  // cut after its lead byte
+      {"\x95\x5C", 2, "\x95\x5C"},        // whole: 0x5C is its second byte
+      {"\x81", 1, "?"},
+      {"/v\x81 /s", 6, "/v? /s"},         // the blank stays a blank
+      {"\xB1\x82\xA0", 3, "\xB1\x82\xA0"},  // half-width kana, then a whole pair
+      {"\x82\x7F", 2, "?\x7F"},           // 0x7F closes no character
+      {"", 0, ""},
+  };
+  for (const auto& c : cases) {
+    char out[16];
+    copy_showable(out, c.text, c.n);
+    EXPECT_STREQ(out, c.shown) << c.text;
+  }
+}
