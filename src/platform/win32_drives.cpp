@@ -101,6 +101,13 @@ struct ExtGetDskFreSpcStruc {
 static_assert(sizeof(DiocRegisters) == 28, "DIOC_REGISTERS");
 static_assert(sizeof(ExtGetDskFreSpcStruc) == 44, "ExtGetDskFreSpcStruc");
 
+// The drives' threads take turns at the VWIN32 device: Wine's, posing as
+// Windows 98, damages its own heap when two threads send it requests at
+// once, and nothing says that Windows 98's own would not.  Set up by the
+// program's own thread before any drive is asked.
+CRITICAL_SECTION g_device_turn;
+bool g_device_turn_ready = false;
+
 // Int 21h function 7303h through the VWIN32 device: the register block
 // carries the addresses of the root and of `result`.
 bool ask_device(const char* root, ExtGetDskFreSpcStruc* result) {
@@ -114,14 +121,18 @@ bool ask_device(const char* root, ExtGetDskFreSpcStruc* result) {
                      static_cast<DWORD>(reinterpret_cast<uintptr_t>(result)),
                      0,
                      kCarry};
+  EnterCriticalSection(&g_device_turn);
   HANDLE device = CreateFileA("\\\\.\\vwin32", 0, 0, nullptr, 0, FILE_FLAG_DELETE_ON_CLOSE,
                               nullptr);
-  if (device == INVALID_HANDLE_VALUE) return false;
-  DWORD returned = 0;
-  const bool ok = DeviceIoControl(device, kDosDriveInfo, &regs, sizeof regs, &regs, sizeof regs,
-                                  &returned, nullptr) &&
-                  !(regs.reg_flags & kCarry);
-  CloseHandle(device);
+  bool ok = false;
+  if (device != INVALID_HANDLE_VALUE) {
+    DWORD returned = 0;
+    ok = DeviceIoControl(device, kDosDriveInfo, &regs, sizeof regs, &regs, sizeof regs,
+                         &returned, nullptr) &&
+         !(regs.reg_flags & kCarry);
+    CloseHandle(device);
+  }
+  LeaveCriticalSection(&g_device_turn);
   return ok;
 }
 #endif
@@ -130,6 +141,12 @@ bool ask_device(const char* root, ExtGetDskFreSpcStruc* result) {
 
 DriveAsking* plat_ask_start(const char* root, const char* source, uint32_t ms, bool side_by_side,
                             void (*ask)(DriveAsking* drive, void* context), void* context) {
+#ifndef _WIN64
+  if (!g_device_turn_ready) {
+    InitializeCriticalSection(&g_device_turn);
+    g_device_turn_ready = true;
+  }
+#endif
   DriveAsking* drive = static_cast<DriveAsking*>(calloc(1, sizeof(DriveAsking)));
   if (!drive) return nullptr;
   if (nt_family()) {
