@@ -49,6 +49,71 @@ void free_drive(DriveAsking* drive) {
   free(drive);
 }
 
+// Wine (8, in either family) damages its own heap when two threads ask
+// for a drive's free space at once, or send the VWIN32 device requests at
+// once: seen within a few hundred such calls, never with the drive type or
+// volume queries, never when the calls take turns.  Windows itself is safe
+// here; the turns cost it little, as each call takes a moment.  So the
+// drives' threads take turns at these calls.  A turn held longer than
+// kTurnWriteOff (by a drive that stopped answering, or a slow server) is
+// written off, and the next thread goes ahead, so that one dead drive
+// never silences the others.
+struct SizeTurns {
+  CRITICAL_SECTION lock;   // guards the fields below, never held across a call
+  HANDLE freed;            // set when a turn ends
+  bool busy;
+  DWORD since;             // tick count when the current turn began
+  unsigned generation;     // which turn is the current one
+};
+
+SizeTurns* g_turns = nullptr;
+const DWORD kTurnWriteOff = 500;
+
+// Made by the program's own thread before any drive's thread starts;
+// without it (no memory, no event) the calls are simply made.
+void prepare_size_turns() {
+  if (g_turns) return;
+  SizeTurns* turns = static_cast<SizeTurns*>(calloc(1, sizeof(SizeTurns)));
+  if (!turns) return;
+  turns->freed = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  if (!turns->freed) {
+    free(turns);
+    return;
+  }
+  InitializeCriticalSection(&turns->lock);
+  g_turns = turns;
+}
+
+// Waits for a turn; returns it, to be handed to end_size_turn.
+unsigned take_size_turn() {
+  if (!g_turns) return 0;
+  for (;;) {
+    EnterCriticalSection(&g_turns->lock);
+    const DWORD now = GetTickCount();
+    const DWORD held = now - g_turns->since;
+    if (!g_turns->busy || held >= kTurnWriteOff) {
+      g_turns->busy = true;
+      g_turns->since = now;
+      const unsigned turn = ++g_turns->generation;
+      LeaveCriticalSection(&g_turns->lock);
+      return turn;
+    }
+    LeaveCriticalSection(&g_turns->lock);
+    WaitForSingleObject(g_turns->freed, kTurnWriteOff - held);
+  }
+}
+
+// Ends a turn, unless it was written off meanwhile.
+void end_size_turn(unsigned turn) {
+  if (!g_turns) return;
+  EnterCriticalSection(&g_turns->lock);
+  if (g_turns->busy && g_turns->generation == turn) {
+    g_turns->busy = false;
+    SetEvent(g_turns->freed);
+  }
+  LeaveCriticalSection(&g_turns->lock);
+}
+
 // A Shift-JIS text into `out` of `size` bytes, cut after its last whole
 // character that fits.
 void copy_whole_characters(char* out, size_t size, const char* text) {
@@ -101,13 +166,6 @@ struct ExtGetDskFreSpcStruc {
 static_assert(sizeof(DiocRegisters) == 28, "DIOC_REGISTERS");
 static_assert(sizeof(ExtGetDskFreSpcStruc) == 44, "ExtGetDskFreSpcStruc");
 
-// The drives' threads take turns at the VWIN32 device: Wine's, posing as
-// Windows 98, damages its own heap when two threads send it requests at
-// once, and nothing says that Windows 98's own would not.  Set up by the
-// program's own thread before any drive is asked.
-CRITICAL_SECTION g_device_turn;
-bool g_device_turn_ready = false;
-
 // Int 21h function 7303h through the VWIN32 device: the register block
 // carries the addresses of the root and of `result`.
 bool ask_device(const char* root, ExtGetDskFreSpcStruc* result) {
@@ -121,7 +179,6 @@ bool ask_device(const char* root, ExtGetDskFreSpcStruc* result) {
                      static_cast<DWORD>(reinterpret_cast<uintptr_t>(result)),
                      0,
                      kCarry};
-  EnterCriticalSection(&g_device_turn);
   HANDLE device = CreateFileA("\\\\.\\vwin32", 0, 0, nullptr, 0, FILE_FLAG_DELETE_ON_CLOSE,
                               nullptr);
   bool ok = false;
@@ -132,7 +189,6 @@ bool ask_device(const char* root, ExtGetDskFreSpcStruc* result) {
          !(regs.reg_flags & kCarry);
     CloseHandle(device);
   }
-  LeaveCriticalSection(&g_device_turn);
   return ok;
 }
 #endif
@@ -141,12 +197,7 @@ bool ask_device(const char* root, ExtGetDskFreSpcStruc* result) {
 
 DriveAsking* plat_ask_start(const char* root, const char* source, uint32_t ms, bool side_by_side,
                             void (*ask)(DriveAsking* drive, void* context), void* context) {
-#ifndef _WIN64
-  if (!g_device_turn_ready) {
-    InitializeCriticalSection(&g_device_turn);
-    g_device_turn_ready = true;
-  }
-#endif
+  prepare_size_turns();
   DriveAsking* drive = static_cast<DriveAsking*>(calloc(1, sizeof(DriveAsking)));
   if (!drive) return nullptr;
   if (nt_family()) {
@@ -257,10 +308,12 @@ Answer plat_disk_free_space(DriveAsking* drive, uint32_t* sectors_per_cluster,
                             uint32_t* bytes_per_sector, uint32_t* free_clusters,
                             uint32_t* total_clusters) {
   DWORD spc = 0, bps = 0, free_count = 0, total_count = 0;
+  const unsigned turn = take_size_turn();
   const BOOL ok =
       drive->wide_root
           ? GetDiskFreeSpaceW(drive->wide_root, &spc, &bps, &free_count, &total_count)
           : GetDiskFreeSpaceA(drive->root, &spc, &bps, &free_count, &total_count);
+  end_size_turn(turn);
   if (out_of_time(drive)) return Answer::kNoAnswer;
   if (!ok) return Answer::kFailed;
   *sectors_per_cluster = spc;
@@ -280,10 +333,12 @@ FreeSpaceEx plat_disk_free_space_ex(DriveAsking* drive, uint64_t* caller_free,
   if (!entry) return FreeSpaceEx::kMissing;
   void (*call)() = reinterpret_cast<void (*)()>(entry);
   ULARGE_INTEGER caller, all, all_free;
+  const unsigned turn = take_size_turn();
   const BOOL ok =
       drive->wide_root
           ? reinterpret_cast<QueryW>(call)(drive->wide_root, &caller, &all, &all_free)
           : reinterpret_cast<QueryA>(call)(drive->root, &caller, &all, &all_free);
+  end_size_turn(turn);
   if (out_of_time(drive)) return FreeSpaceEx::kNoAnswer;
   if (!ok) return FreeSpaceEx::kFailed;
   *caller_free = caller.QuadPart;
@@ -308,7 +363,9 @@ Answer plat_ext_free_space(DriveAsking* drive, uint32_t* sectors_per_cluster,
   // The request names the root in the 95 family's own bytes.
   if (!drive->root) return Answer::kFailed;
   ExtGetDskFreSpcStruc result;
+  const unsigned turn = take_size_turn();
   const bool ok = ask_device(drive->root, &result);
+  end_size_turn(turn);
   if (out_of_time(drive)) return Answer::kNoAnswer;
   if (!ok) return Answer::kFailed;
   *sectors_per_cluster = result.sectors_per_cluster;
