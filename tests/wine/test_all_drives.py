@@ -32,7 +32,7 @@ import sys
 from report_model import (Volume, WINE_DRIVE_TYPE, fatal, full_report, volume_lines,
                           wine_answers)
 from winelib import (MadeDrive, default_serial, drive_suite, holding, make_drive, pe_bits,
-                     run_to_file, start, volume_label_file, volume_serial_file, wine_processes)
+                     run_to_file, start_held, volume_label_file, volume_serial_file, wine_processes)
 
 
 MADE = [
@@ -224,12 +224,8 @@ def dead_drives_case(bed):
 
 
 def main():
-    def arguments(parser):
-        parser.add_argument("--holder", required=True, help="hold_drive.exe of this build")
-
-    opts, wine, check = start(arguments)
+    opts, wine, check, modes = start_held()
     exe = os.path.abspath(opts.exe)
-    modes = (("NT", None), ("98", "win98")) if pe_bits(exe) == 32 else (("NT", None),)
     letters = [drive.letter for drive in MADE]
     with drive_suite(opts, wine, check, letters, compare=False) as (_, mounts):
         drives = {drive.letter: (drive,) + make_drive(drive, mounts, wine) for drive in MADE}

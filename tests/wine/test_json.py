@@ -37,7 +37,7 @@ import sys
 
 from report_model import TYPE_TEXT
 from winelib import (LOCALES, MadeDrive, drive_suite, holding, make_drive, pe_bits, run_to_file,
-                     shown, start, volume_label_file, wine_processes)
+                     shown, start_held, volume_label_file, wine_processes)
 
 
 MADE = [
@@ -350,12 +350,8 @@ def locale_missing(locale):
 
 
 def main():
-    def arguments(parser):
-        parser.add_argument("--holder", required=True, help="hold_drive.exe of this build")
-
-    opts, wine, check = start(arguments)
+    opts, wine, check, modes = start_held()
     exe = os.path.abspath(opts.exe)
-    modes = (("NT", None), ("98", "win98")) if pe_bits(exe) == 32 else (("NT", None),)
     letters = [drive.letter for drive in MADE]
     with drive_suite(opts, wine, check, letters, compare=False) as (_, mounts):
         made = {drive.letter: make_drive(drive, mounts, wine) for drive in MADE}

@@ -29,7 +29,7 @@ import sys
 
 from report_model import (Volume, WINE_DRIVE_TYPE, drive_name_line, fatal, full_report,
                           volume_lines, wine_answers)
-from winelib import (drive_suite, holding, pe_bits, run_to_file, start, volume_label_file,
+from winelib import (drive_suite, holding, pe_bits, run_to_file, start_held, volume_label_file,
                      volume_serial_file, wine_processes)
 
 LETTER = "N"
@@ -200,15 +200,11 @@ def server_stops(bed):
 
 
 def main():
-    def arguments(parser):
-        parser.add_argument("--holder", required=True, help="hold_drive.exe of this build")
-
-    opts, wine, check = start(arguments)
+    opts, wine, check, modes = start_held()
     bits = pe_bits(opts.exe)
     with drive_suite(opts, wine, check, [LETTER], compare=False) as (builds, mounts):
         fs = mounts.stall_fs(LABEL_FILE, serial=SERIAL_FILE, **FIGURES)
         wine.map_drive(LETTER, fs.folder)
-        modes = (("NT", None), ("98", "win98")) if bits == 32 else (("NT", None),)
         for mode, version in modes:
             wine.configure({LETTER: "network"}, version=version)
             bed = Bed(wine, check, fs, mode)

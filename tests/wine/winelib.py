@@ -898,6 +898,21 @@ def options(add_arguments=None):
     return parser.parse_args()
 
 
+def start_held(add_arguments=None):
+    """start() for a suite whose drives stop answering, held open by the
+    build's hold_drive (--holder): (opts, wine, check, modes), the modes
+    being NT, and Windows 98 as well for a 32-bit build (no 64-bit Windows
+    of that family exists), each as (name, version for Wine.configure)."""
+    def arguments(parser):
+        parser.add_argument("--holder", required=True, help="hold_drive.exe of this build")
+        if add_arguments:
+            add_arguments(parser)
+
+    opts, wine, check = start(arguments)
+    modes = (("NT", None), ("98", "win98")) if pe_bits(opts.exe) == 32 else (("NT", None),)
+    return opts, wine, check, modes
+
+
 def start(add_arguments=None):
     """The options, the prefix and a fresh set of checks: (opts, wine, check)."""
     opts = options(add_arguments)
