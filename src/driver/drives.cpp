@@ -69,8 +69,7 @@ void print_separator() {
 }  // namespace
 
 char* drive_stop_message(const DriveRecord& record, bool whole_machine) {
-  if (record.stop == Stop::kNoMedium && whole_machine) return nullptr;
-  const StopWords* words = stop_words(record.stop);
+  const StopWords* words = drive_stop_words(record, whole_machine);
   return words ? stop_message(*words, record.root, root_name_length(record.root)) : nullptr;
 }
 

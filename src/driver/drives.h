@@ -46,8 +46,7 @@ void survey_drives(const DriveEntry* entries, size_t count, bool side_by_side,
                    void* context);
 
 // The message of a drive whose report stops short, as a new heap text;
-// null when it does not.  A drive without its medium is a state where the
-// whole machine is surveyed, and unreadable where it was named.
+// null when it does not (drive_stop_words).
 char* drive_stop_message(const DriveRecord& record, bool whole_machine);
 
 // Prints the reports that settings ask for, from what the drive answered,

@@ -7,12 +7,15 @@
 
 namespace {
 
+// Ends the line with `ending` and indents the next to the writer's depth.
+void new_line(const JsonWriter* w, const char* ending) {
+  out_puts(ending);
+  for (int i = 0; i < w->depth; ++i) out_puts("  ");
+}
+
 // The line break and indent before a member or element, and its key.
 void next_item(JsonWriter* w, const char* key) {
-  if (w->depth > 0) {
-    out_puts(w->empty ? "\n" : ",\n");
-    for (int i = 0; i < w->depth; ++i) out_puts("  ");
-  }
+  if (w->depth > 0) new_line(w, w->empty ? "\n" : ",\n");
   w->empty = false;
   if (key) {
     out_puts("\"");
@@ -57,10 +60,7 @@ void json_open(JsonWriter* w, const char* key, char bracket) {
 
 void json_close(JsonWriter* w, char bracket) {
   --w->depth;
-  if (!w->empty) {
-    out_puts("\n");
-    for (int i = 0; i < w->depth; ++i) out_puts("  ");
-  }
+  if (!w->empty) new_line(w, "\n");
   out_write(&bracket, 1);
   w->empty = false;
   if (w->depth == 0) out_puts("\n");

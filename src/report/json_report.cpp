@@ -1,6 +1,7 @@
 #include "report/json_report.h"
 
 #include "driver/settings.h"
+#include "report/size.h"
 #include "report/stops.h"
 #include "report/volume.h"
 
@@ -10,10 +11,9 @@ const char16_t* const kUnknownType = u"不明";
 
 // The drive type as the report words it.
 void print_type(JsonWriter* w, int32_t type) {
-  static const char* const kWords[] = {nullptr, nullptr, "REMOVABLE", "FIXED",
-                                       "REMOTE", "CD-ROM", "RAMDISK"};
-  if (type >= kDriveRemovable && type <= kDriveRamdisk) {
-    json_ascii_member(w, "type", kWords[type]);
+  const char* word = drive_type_word(type);
+  if (word) {
+    json_ascii_member(w, "type", word);
   } else {
     json_units_member(w, "type", kUnknownType);
   }
@@ -36,9 +36,8 @@ void print_volume_members(JsonWriter* w, const DriveRecord& r) {
 // The figures the size report prints, unscaled.
 void print_size_members(JsonWriter* w, const SizeFigures& f) {
   json_ascii_member(w, "size_query", f.classic_query ? "classic" : "extended");
-  json_number(w, "total_bytes",
-              f.classic_query ? f.total_clusters * f.cluster_size : f.total_bytes);
-  json_number(w, "free_bytes", f.classic_query ? f.free_clusters * f.cluster_size : f.free_bytes);
+  json_number(w, "total_bytes", total_capacity(f));
+  json_number(w, "free_bytes", free_capacity(f));
   // Only the 64-bit query tells the caller's share apart.
   if (!f.classic_query) json_number(w, "caller_free_bytes", f.caller_free_bytes);
   json_number(w, "sector_size", f.sector_size);
@@ -85,11 +84,8 @@ bool print_drive_json(JsonWriter* w, const char16_t* name, const DriveRecord* re
     if (volume_shown && r.reached >= Reached::kDriveType) print_type(w, r.facts.drive_type);
     if (volume_shown && r.reached >= Reached::kVolume) print_volume_members(w, r);
     if (settings.show_size && r.reached >= Reached::kSize) print_size_members(w, r.size);
-    error = stop_words(r.stop);
-    if (r.stop == Stop::kNoMedium && whole_machine) {
-      json_bool(w, "no_medium", true);
-      error = nullptr;
-    }
+    error = drive_stop_words(r, whole_machine);
+    if (r.stop == Stop::kNoMedium && !error) json_bool(w, "no_medium", true);
   }
   if (error) print_error(w, *error, name);
   json_close(w, '}');

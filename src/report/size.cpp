@@ -154,18 +154,22 @@ Stop ask_size(DriveAsking* drive, const VolumeFacts& facts, SizeFigures* f) {
   return Stop::kNone;
 }
 
+uint64_t total_capacity(const SizeFigures& f) {
+  return f.classic_query ? f.total_clusters * f.cluster_size : f.total_bytes;
+}
+
+uint64_t free_capacity(const SizeFigures& f) {
+  return f.classic_query ? f.free_clusters * f.cluster_size : f.free_bytes;
+}
+
 void print_size(const SizeFigures& f) {
   const bool wide = settings.wide_mode != 0;
   indent();
-  print_capacity("  全ディスク容量",
-                 f.classic_query ? uint64_t{f.total_clusters} * f.cluster_size
-                                 : f.total_bytes);
+  print_capacity("  全ディスク容量", total_capacity(f));
   print_clusters(f.total_clusters);
 
   indent();
-  print_capacity("  空ディスク容量",
-                 f.classic_query ? uint64_t{f.free_clusters} * f.cluster_size
-                                 : f.free_bytes);
+  print_capacity("  空ディスク容量", free_capacity(f));
   print_clusters(f.free_clusters);
 
   if (!wide && !f.classic_query && f.caller_free_bytes != f.free_bytes) {

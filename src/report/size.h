@@ -11,6 +11,11 @@ struct DriveAsking;
 // Asks the size figures of a drive whose volume has been asked (`facts`).
 Stop ask_size(DriveAsking* drive, const VolumeFacts& facts, SizeFigures* f);
 
+// The total and free capacity the report shows: the cluster counts times
+// the cluster size from the classic query, the byte counts of the 64-bit one.
+uint64_t total_capacity(const SizeFigures& f);
+uint64_t free_capacity(const SizeFigures& f);
+
 // Prints the size report's figures.
 void print_size(const SizeFigures& f);
 

@@ -39,6 +39,11 @@ const StopWords* stop_words(Stop stop) {
   return nullptr;
 }
 
+const StopWords* drive_stop_words(const DriveRecord& record, bool whole_machine) {
+  if (record.stop == Stop::kNoMedium && whole_machine) return nullptr;
+  return stop_words(record.stop);
+}
+
 char* stop_message(const StopWords& words, const char* name, size_t name_length) {
   // Room for the words, the name, and the seconds in place of "%u".
   const size_t size = strlen(words.before) + name_length + strlen(words.after) + 16;

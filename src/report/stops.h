@@ -24,6 +24,11 @@ struct StopWords {
 const StopWords* bad_name_words();
 const StopWords* stop_words(Stop stop);
 
+// The words of why `record`'s report stops short, or null when it does
+// not: a drive without its medium is a state where the whole machine is
+// surveyed, and unreadable to whoever named it.
+const StopWords* drive_stop_words(const DriveRecord& record, bool whole_machine);
+
 // The Shift-JIS message of `words` for the drive named by the first
 // `name_length` bytes of `name`, as a new heap text.
 char* stop_message(const StopWords& words, const char* name, size_t name_length);

@@ -9,17 +9,6 @@
 
 namespace {
 
-const char* drive_type_text(int32_t type) {
-  switch (type) {
-    case kDriveRemovable: return "REMOVABLE\n";
-    case kDriveFixed: return "FIXED\n";
-    case kDriveRemote: return "REMOTE\n";
-    case kDriveCdrom: return "CD-ROM\n";
-    case kDriveRamdisk: return "RAMDISK\n";
-    default: return "不明\n";
-  }
-}
-
 // The capability flags, in the order of their lines.  The leading blanks put
 // every colon in the same column.
 const struct {
@@ -47,6 +36,17 @@ const char* format_serial(uint32_t serial, char* out) {
   snprintf(out, 10, "%04X-%04X", static_cast<unsigned>(serial >> 16),
            static_cast<unsigned>(serial & 0xFFFF));
   return out;
+}
+
+const char* drive_type_word(int32_t type) {
+  switch (type) {
+    case kDriveRemovable: return "REMOVABLE";
+    case kDriveFixed: return "FIXED";
+    case kDriveRemote: return "REMOTE";
+    case kDriveCdrom: return "CD-ROM";
+    case kDriveRamdisk: return "RAMDISK";
+    default: return nullptr;
+  }
 }
 
 const char* flag_answer(uint32_t flags, uint32_t mask) {
@@ -84,7 +84,8 @@ Stop ask_volume(DriveAsking* drive, VolumeFacts* facts, VolumeAnswers* answers) 
 
 void print_drive_type(const VolumeFacts& facts) {
   out_puts("            ドライブ種別:");
-  report_printf("%s", drive_type_text(facts.drive_type));
+  const char* word = drive_type_word(facts.drive_type);
+  report_printf("%s\n", word ? word : "不明");
 }
 
 void print_volume(const VolumeFacts& facts, const VolumeAnswers& answers) {
