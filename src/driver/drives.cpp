@@ -95,8 +95,8 @@ void list_drives(int argc, char** argv, int drive_count, DriveList* list) {
     }
     return;
   }
-  // With /a on a system that cannot list its drives: it surely has the
-  // current one.
+  // No drive named: the current one, also with /a where the system cannot
+  // list its drives, for it surely has the current one.
   list->entries = allocate_array<DriveEntry>(1);
   list->directory = current_directory();
   char* root = list->directory ? root_of_directory(list->directory) : nullptr;

@@ -16,6 +16,7 @@
 #include "platform/win32_text.h"
 #include "platform/win32_wait.h"
 #include "text/sjis.h"
+#include "text/strings.h"
 
 // The root as the system takes it: UTF-16 on the NT family, the bytes
 // themselves on the 95 family.
@@ -203,9 +204,7 @@ DriveAsking* plat_ask_start(const char* root, const char* source, uint32_t ms, b
   if (nt_family()) {
     drive->wide_root = widen_from(kShiftJis, source_of(source), root);
   } else {
-    const size_t size = strlen(root) + 1;
-    drive->root = static_cast<char*>(malloc(size));
-    if (drive->root) memcpy(drive->root, root, size);
+    drive->root = dup_string(root);
   }
   if (!drive->root && !drive->wide_root) {
     free(drive);
