@@ -14,7 +14,9 @@ hold_drive from Wine's start on.
 
 What the program must do:
 - /l prints the heading and then one line for each drive /a reports, in its
-  order, each saying what the drive's own report says: its type, its file
+  order, each saying what the drive's own report says (/a gives each
+  drive's report as the drive named alone does, as test_all_drives.py
+  checks: one start of Wine for all of them): its type, its file
   system and its label (cut to their columns after a whole character, with
   "..." (the one character) where cut), its total and free capacity scaled
   from the report's exact byte counts, the used share rounded up to a whole
@@ -96,10 +98,10 @@ DRIFT = 256 << 20
 AFTER_RUN = "AFTER-THE-RUN"
 # Seconds the pane waits before it.  Wine's console writes the change of
 # colours that the program makes before its last line end to the terminal
-# on its own time: once in about fifteen runs on a busy machine, only after
-# the program had ended and the next command had written its text, in the
-# colour left on the terminal.  A program that never gives the colours
-# back leaves them on however long the wait.
+# on its own time: once in some thirty-five runs on a busy machine, only
+# after the program had ended and the next command had written its text,
+# in the colour still set on the terminal.  A program that never gives the
+# colours back leaves them on however long the wait.
 CONSOLE_SETTLES = 1
 
 UNITS = (("G", 1 << 30), ("M", 1 << 20), ("K", 1 << 10))
