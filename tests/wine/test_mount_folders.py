@@ -14,14 +14,19 @@ What the program must do:
   named by its volume name from FindFirstVolumeW (\\\\?\\Volume{...}\\)
   reports the same lines as its letter, but for its name.
 - Windows 98 mode (32-bit build) and NT 4.0 mode: the program starts, /a
-  lists the letters, and C:\\windows reports C: exactly as `c` does.
+  lists the letters, and C:\\windows reports C: exactly as `c` does; the
+  relay trace shows that neither run so much as looks up a function of
+  mounted volumes.  In NT mode `c` looks up none either, C:\\windows asks
+  GetVolumePathNameW, and /a lists the volumes.
 """
 
 import os
 import re
 import sys
+import tempfile
 
-from winelib import pe_bits, start, tmpfs, windows_path
+from test_system_calls import own_calls, traced_run
+from winelib import WINE64, pe_bits, start, tmpfs, windows_path
 
 DRIVE_NAME = re.compile(r"^ *ドライブ名:(.*)$", re.M)
 # Free space changes between two runs as other programs write.
@@ -66,6 +71,36 @@ def same_report(check, wine, exe, what, argument, letter):
     return out
 
 
+VOLUME_FUNCTIONS = ("FindFirstVolumeW", "FindNextVolumeW", "FindVolumeClose",
+                    "GetVolumePathNamesForVolumeNameW", "GetVolumePathNameW",
+                    "GetVolumeNameForVolumeMountPointW")
+
+
+def volume_functions_asked(wine, exe, args):
+    """The functions of mounted volumes the program looked up or called in
+    a run with `args`, from Wine's relay trace, in order."""
+    with tempfile.TemporaryDirectory(dir=os.path.dirname(wine.prefix)) as folder:
+        trace = os.path.join(folder, "trace")
+        traced_run(wine, [exe] + args, trace)
+        asked = []
+        for dll, function, arguments in own_calls(trace, exe):
+            names = [function] + re.findall(r'"(\w+)"', arguments)
+            asked += [name for name in names if name in VOLUME_FUNCTIONS and name not in asked]
+        return asked
+
+
+def traced_cases(check, wine, exe, mode, cases):
+    wine.command([WINE64, "reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayFromInclude",
+                  "/d", "volsurvey.exe", "/f"])
+    try:
+        for args, expected in cases:
+            check.equal(f"{mode}: {' '.join(args)}: the functions of mounted volumes asked",
+                        volume_functions_asked(wine, exe, args), expected)
+    finally:
+        wine.command([WINE64, "reg", "delete", r"HKCU\Software\Wine\Debug", "/v",
+                      "RelayFromInclude", "/f"], check=False)
+
+
 def whole_machine(check, wine, exe, mode):
     letters = listed_letters(wine)
     out, _, _ = wine.run(exe, ["/a", "/s"])
@@ -108,6 +143,13 @@ def main():
         for a, b in zip(out.splitlines(), alone.splitlines()):
             print(f"       {b:44} | {a}")
 
+    traced_cases(check, wine, exe, "NT", [
+        (["c"], []),
+        (["C:\\windows"], ["GetVolumePathNameW", "GetVolumeNameForVolumeMountPointW"]),
+        (["/a", "/s"], ["FindFirstVolumeW", "FindNextVolumeW", "FindVolumeClose",
+                        "GetVolumePathNamesForVolumeNameW"]),
+    ])
+
     modes = [("NT 4.0", "nt40")] + ([("98", "win98")] if pe_bits(exe) == 32 else [])
     for mode, version in modes:
         wine.set_version(version)
@@ -117,6 +159,7 @@ def main():
                         (code, err, DRIVE_NAME.findall(out)), (0, "", ["C:"]))
             whole_machine(check, wine, exe, mode)
             same_report(check, wine, exe, f"{mode}: C:\\windows", "C:\\windows", "c")
+            traced_cases(check, wine, exe, mode, [(["C:\\windows"], []), (["/a", "/s"], [])])
         finally:
             wine.set_version(None)
     return check.exit_code()
