@@ -184,6 +184,13 @@ void plat_flush_console_input();
 // whether the record is a key event and, if so, its 8-bit character.
 bool plat_read_console_input(bool* is_key_event, unsigned char* character);
 
+// SetConsoleTextAttribute on standard output: what is written after it
+// shows in the warning colour, or in the console's own colours again.
+// Nothing when standard output is no console.  The console's own colours
+// come back however the program ends, Ctrl+C and Ctrl+Break included.
+enum class TextColour { kNormal, kWarning };
+void plat_text_colour(TextColour colour);
+
 // GetTickCount: milliseconds since the system started, wrapping at 2^32.
 uint32_t plat_tick_count();
 

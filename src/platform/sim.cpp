@@ -402,6 +402,33 @@ bool plat_read_console_input(bool* is_key_event, unsigned char* character) {
   return true;
 }
 
+namespace {
+
+bool g_coloured = false;
+
+// The colour changes are shown in standard output where they happen, as
+// the scripted console's record of them.
+void show_colour(TextColour colour) {
+  fputs(colour == TextColour::kWarning ? "<colour warning>" : "<colour normal>", stdout);
+  g_coloured = colour == TextColour::kWarning;
+}
+
+void restore_colours() {
+  if (g_coloured) show_colour(TextColour::kNormal);
+}
+
+}  // namespace
+
+void plat_text_colour(TextColour colour) {
+  if (!sim_scenario().console) return;
+  static bool restores_at_exit = false;
+  if (!restores_at_exit) {
+    restores_at_exit = true;
+    atexit(restore_colours);
+  }
+  if (colour == TextColour::kWarning || g_coloured) show_colour(colour);
+}
+
 uint32_t plat_tick_count() { return console().tick; }
 
 void plat_sleep(uint32_t ms) { console().tick += ms; }

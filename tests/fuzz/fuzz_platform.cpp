@@ -229,6 +229,8 @@ void plat_flush_console_input() {}
 
 bool plat_read_console_input(bool*, unsigned char*) { return false; }
 
+void plat_text_colour(TextColour) {}
+
 uint32_t plat_tick_count() { return 0; }
 
 void plat_sleep(uint32_t) {}
