@@ -38,7 +38,6 @@ const HelpEntry kHelp[] = {
     {kProgramName, "%s ［△オプション］□ ドライブ名…", 0},
     {kProgramName, "%s ［△オプション］□ ドライブ文字…", 0},
     {kProgramName, "%s ［△オプション］□ \\\\コンピューター名\\共有名…", 0},
-    {kProgramName, "%s ［△オプション］□ ドライブ名\\フォルダー名…", 0},
     {kText, "", 0},
 
     // Options, always shown with "/" whatever the switch character
@@ -140,7 +139,6 @@ const HelpEntry kHelp[] = {
     {kProgramName, "%s a  …… Aドライブのディスク状態", 0},
     {kProgramName, "%s a b c …… A,B,Cドライブのディスク状態", 0},
     {kProgramName, "%s \\\\server\\share …… \\\\server\\shareネットワークドライブのディスク状態", 0},
-    {kProgramName, "%s C:\\Data …… C:\\Dataにマウントされたボリュームのディスク状態", 0},
     {kProgramName, "%s /v …… ボリューム情報を表示せず、サイズ情報のみ表示", 0},
     {kProgramName, "%s /s …… サイズ情報表示せず、ボリューム情報のみ表示", 0},
     {kProgramName, "%s /v e: …… Eドライブのサイズ情報を表示", 0},

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <cstdio>
@@ -108,10 +109,9 @@ struct HandedPath {
 std::vector<HandedPath*>* g_handed = new std::vector<HandedPath*>;
 
 const HandedPath* handed_path(const char* source) {
-  for (const HandedPath* h : *g_handed) {
-    if (h->path == source) return h;
-  }
-  return nullptr;
+  auto found = std::find_if(g_handed->begin(), g_handed->end(),
+                            [source](const HandedPath* h) { return h->path == source; });
+  return found == g_handed->end() ? nullptr : *found;
 }
 
 const HandedPath* hand_out(const SimPath& path) {
@@ -297,14 +297,14 @@ const char* plat_mount_folder_of(const char* path, uint32_t ms) {
   if (!has_volume_functions(5, 0)) return nullptr;
   if (!volumes_answer(ms)) return nullptr;
   std::u16string wide = sim_widen(path);
-  for (char16_t& unit : wide) {
-    if (unit == u'/') unit = u'\\';
-  }
+  std::replace(wide.begin(), wide.end(), u'/', u'\\');
   if (wide.empty() || wide.back() != u'\\') wide += u'\\';
+  // The longest path that holds it: a folder inside a mounted folder wins.
   const SimPath* best = nullptr;
   for (const SimVolume& v : sim_scenario().volumes) {
     for (const SimPath& p : v.paths) {
-      if (starts_with_folder(wide, p.wide) && (!best || p.wide.size() > best->wide.size())) best = &p;
+      const bool longer = !best || p.wide.size() > best->wide.size();
+      if (longer && starts_with_folder(wide, p.wide)) best = &p;
     }
   }
   if (!best || best->wide.size() <= 3) return nullptr;

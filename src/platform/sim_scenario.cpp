@@ -522,10 +522,10 @@ std::u16string sim_widen(const std::string& bytes) {
 const SimDrive* sim_find_drive(const char* root, const std::u16string* wide) {
   const std::vector<SimDrive>& drives = sim_scenario().drives;
   if (wide) {
-    for (const SimDrive& d : drives) {
-      if (sim_same_path(d.wide_root, *wide)) return &d;
-    }
-    return nullptr;
+    auto same = std::find_if(drives.begin(), drives.end(), [wide](const SimDrive& d) {
+      return sim_same_path(d.wide_root, *wide);
+    });
+    return same == drives.end() ? nullptr : &*same;
   }
   auto found = find_drive(drives, root);
   return found == drives.end() ? nullptr : &*found;
