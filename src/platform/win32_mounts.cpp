@@ -226,7 +226,7 @@ const char* plat_mount_folder_of(const char* path, uint32_t ms) {
   query->path = widen_from(kShiftJis, source_of(path), path);
   // The mount folder is a start of the path, with a backslash after it.
   const size_t path_length = query->path ? wcslen(query->path) : 0;
-  query->size = static_cast<DWORD>(path_length + MAX_PATH + 2);
+  query->size = static_cast<DWORD>(path_length) + MAX_PATH + 2;
   query->folder = static_cast<wchar_t*>(calloc(query->size, sizeof(wchar_t)));
   if (!query->path || !query->folder) {
     free(query->path);
