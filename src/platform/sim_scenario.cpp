@@ -146,11 +146,6 @@ std::vector<std::string> fields(const std::string& text, size_t count) {
   return parts;
 }
 
-std::string with_backslash(std::string root) {
-  if (root.empty() || root.back() != '\\') root += '\\';
-  return root;
-}
-
 // The drive of `root`, compared ignoring ASCII case as Windows does.
 std::vector<SimDrive>::const_iterator find_drive(const std::vector<SimDrive>& drives,
                                                  const char* root) {
@@ -159,10 +154,15 @@ std::vector<SimDrive>::const_iterator find_drive(const std::vector<SimDrive>& dr
   });
 }
 
-// A path as written in the scenario: a final backslash added.
+// A path as written in the scenario, a final backslash added where its
+// bytes (\x{5C} among them) do not end in one already.
 SimPath path_of(const std::string& text) {
   SimPath path;
-  set_name(with_backslash(text), &path.narrow, &path.wide);
+  set_name(text, &path.narrow, &path.wide);
+  if (path.narrow.empty() || path.narrow.back() != '\\') {
+    path.narrow += '\\';
+    path.wide += u'\\';
+  }
   return path;
 }
 
