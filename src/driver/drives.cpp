@@ -7,6 +7,7 @@
 #include "console/pager.h"
 #include "driver/args.h"
 #include "driver/fatal.h"
+#include "driver/mounts.h"
 #include "driver/settings.h"
 #include "platform/platform.h"
 #include "report/ask.h"
@@ -94,7 +95,7 @@ void list_drives(int argc, char** argv, int drive_count, DriveList* list) {
     list->entries = allocate_array<DriveEntry>(static_cast<size_t>(drive_count));
     for (int i = 1; i < argc; ++i) {
       if (is_option_argument(argv[i])) continue;
-      list->entries[list->count++] = DriveEntry{make_drive_root(argv[i]), argv[i]};
+      list->entries[list->count++] = drive_entry_for(argv[i]);
     }
     return;
   }
@@ -112,6 +113,7 @@ void list_drives(int argc, char** argv, int drive_count, DriveList* list) {
       root[0] = static_cast<char>('A' + letter);
       list->entries[list->count++] = DriveEntry{root, nullptr};
     }
+    add_mount_folders(list);
     return;
   }
   // No drive named: the current one, also with /a where the system cannot
@@ -261,7 +263,7 @@ int report_drives(int argc, char** argv, int drive_count) {
   // the sum, sets the time; named drives are asked in turn, and the first
   // that fails ends the run before the next is asked.
   survey_drives(list.entries, list.count, list.whole_machine, print_drive, &survey);
-  return survey_exit_code(survey.failed, survey.marked);
+  return survey_exit_code(survey.failed || list.folders_unlisted, survey.marked);
 }
 
 int report_drives_list(int argc, char** argv, int drive_count) {
@@ -272,7 +274,7 @@ int report_drives_list(int argc, char** argv, int drive_count) {
   // One drive's trouble never ends the list, so named drives too are
   // asked at once.
   survey_drives(list.entries, list.count, true, print_list_drive, &survey);
-  return survey_exit_code(survey.failed, survey.marked);
+  return survey_exit_code(survey.failed || list.folders_unlisted, survey.marked);
 }
 
 namespace {
@@ -320,7 +322,8 @@ int report_drives_json(int argc, char** argv, int drive_count) {
   // Written only once every drive is in, so that nothing can stop the run
   // between the document's first byte and its last.
   JsonWriter w;
-  bool failed = false, marked = false;
+  // A volume list that could not be had was told on standard error.
+  bool failed = list.folders_unlisted, marked = false;
   json_open(&w, nullptr, '{');
   json_open(&w, "drives", '[');
   for (size_t i = 0; i < survey.count; ++i) {

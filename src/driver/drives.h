@@ -21,11 +21,13 @@ struct DriveEntry {
 };
 
 // The drives of the run: those named, or with /a every drive the system
-// has, or the current one.  The list owns its roots.
+// has (its lettered drives, then every folder a volume is mounted in), or
+// the current one.  The list owns its roots.
 struct DriveList {
   DriveEntry* entries = nullptr;
   size_t count = 0;
   bool whole_machine = false;
+  bool folders_unlisted = false;  // the machine's mount folders could not all be listed
   char* directory = nullptr;  // the current directory, the current drive's source
 
   DriveList() = default;
