@@ -77,6 +77,9 @@ char* shown_name(const DriveEntry& entry) {
 // a threshold, so that a script tells a full disk from a broken run.
 int survey_exit_code(bool failed, bool marked) { return failed ? 1 : marked ? 2 : 0; }
 
+// How long a drive started ahead of its turn waits for the one before it.
+const uint32_t kSettleMs = 20;
+
 // Two empty lines part the reports of two drives, one in wide mode.
 void print_separator() {
   report_printf("\n");
@@ -156,6 +159,12 @@ void survey_drives(const DriveEntry* entries, size_t count, bool side_by_side,
   size_t started = 0;
   for (size_t i = 0; i < count; ++i) {
     for (; started < count && started < i + at_once; ++started) {
+      // A drive asked ahead of its turn first gives the one before it a
+      // moment: a healthy drive answers within it and its thread asks the
+      // next, so that a machine of healthy drives costs one thread, not
+      // one each; a slow drive is left to its own and the next starts
+      // beside it, a moment later.
+      if (started > i && questions[started - 1]) settle_asking(questions[started - 1], kSettleMs);
       const DriveEntry& e = entries[started];
       questions[started] = e.root ? start_asking(e.root, e.source, side_by_side) : nullptr;
     }

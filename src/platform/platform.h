@@ -50,6 +50,11 @@ struct DriveAsking;
 DriveAsking* plat_ask_start(const char* root, const char* source, uint32_t ms, bool side_by_side,
                             void (*ask)(DriveAsking* drive, void* context), void* context);
 
+// Waits at most `ms` milliseconds for `ask` of a drive to return, leaving
+// the drive to plat_ask_finish either way: true when it has returned, and
+// whatever it ran on then serves the next drive started.
+bool plat_ask_settle(DriveAsking* drive, uint32_t ms);
+
 // Waits for `ask` of a drive to return, no longer than the drive's time
 // allows.  kOk: it returned, and `context` is the caller's again.
 // kNoAnswer: the time ran out while a query still waits for the system;

@@ -223,6 +223,10 @@ DriveAsking* plat_ask_start(const char* root, const char* source, uint32_t ms, b
   return drive;
 }
 
+bool plat_ask_settle(DriveAsking* drive, uint32_t ms) {
+  return !drive->on_thread || settle_errand(drive, ms);
+}
+
 Answer plat_ask_finish(DriveAsking* drive) {
   if (drive->on_thread) {
     DWORD wait = INFINITE;

@@ -70,12 +70,25 @@ bool start_errand(Errand* errand) {
     if (!asker) return false;
   }
   errand->asker = asker;
+  errand->settled = false;
   asker->errand = errand;
   SetEvent(asker->asked);
   return true;
 }
 
+bool settle_errand(Errand* errand, DWORD ms) {
+  if (errand->settled) return true;
+  Asker* asker = errand->asker;
+  if (WaitForSingleObject(asker->done, ms) != WAIT_OBJECT_0) return false;
+  errand->settled = true;
+  asker->next_idle = g_idle;
+  g_idle = asker;
+  return true;
+}
+
 bool finish_errand(Errand* errand, DWORD ms) {
+  // Its thread went back to the idle ones when it was seen done.
+  if (errand->settled) return true;
   Asker* asker = errand->asker;
   if (WaitForSingleObject(asker->done, ms) != WAIT_OBJECT_0) {
     // The thread is asked nothing more; ending the process does not wait

@@ -17,11 +17,17 @@ struct Asker;
 struct Errand {
   void (*run)(Errand* errand);
   Asker* asker;  // the thread it runs on; set by start_errand
+  bool settled;  // seen done by settle_errand, its thread free for more
 };
 
 // Starts `errand` on a thread of its own.  False when the system gives no
 // thread: the caller then runs it itself.
 bool start_errand(Errand* errand);
+
+// Waits at most `ms` milliseconds for a started errand to be done, without
+// taking it back: true when it is, and its thread then serves the next
+// errand started.  finish_errand still ends it.
+bool settle_errand(Errand* errand, DWORD ms);
 
 // Waits for a started errand at most `ms` milliseconds (INFINITE: for
 // ever).  True: it is done and the errand is the caller's again.  False:

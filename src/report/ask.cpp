@@ -62,6 +62,8 @@ DriveQuestions* start_asking(const char* root, const char* source, bool side_by_
   return q;
 }
 
+void settle_asking(DriveQuestions* q, uint32_t ms) { plat_ask_settle(q->drive, ms); }
+
 void finish_asking(DriveQuestions* q, DriveRecord* record) {
   const char* root = record->root;
   if (plat_ask_finish(q->drive) == Answer::kOk) {

@@ -14,6 +14,11 @@ struct DriveQuestions;
 // meanwhile.  Ends the run when memory runs out.
 DriveQuestions* start_asking(const char* root, const char* source, bool side_by_side);
 
+// Waits at most `ms` milliseconds for the answers to be in, leaving them to
+// finish_asking either way; a drive whose answers are in no longer holds
+// a thread that the next drive could use.
+void settle_asking(DriveQuestions* questions, uint32_t ms);
+
 // Waits for the answers, no longer than the drive's time allows, and puts
 // them in `record` (its root left as the caller set it).
 void finish_asking(DriveQuestions* questions, DriveRecord* record);

@@ -79,6 +79,8 @@ DriveAsking* plat_ask_start(const char* root, const char*, uint32_t, bool,
   return &drive;
 }
 
+bool plat_ask_settle(DriveAsking*, uint32_t) { return true; }
+
 Answer plat_ask_finish(DriveAsking*) { return Answer::kOk; }
 
 uint32_t plat_logical_drives() { return mix("letters", 0); }
