@@ -30,6 +30,7 @@ import time
 
 from fuzz_cases import (ANSI_CODE_PAGE, command_line, draw_case, drive_root, program_bytes,
                         whole_shift_jis)
+import wine_heap
 from wide_runs import WideRunner
 from winelib import LOCALES, Wine, pe_bits, windows_path
 
@@ -66,6 +67,7 @@ class Bed:
         shutil.copy(opts.exe, self.exe)
         self.config = os.path.join(self.folder, "volsurvey.cfg")
         self.runner_exe = os.path.abspath(opts.runner)
+        self.imports = wine_heap.imported_functions(self.exe)
         self.runners = {}
 
     def families(self):
@@ -98,8 +100,17 @@ class Bed:
 
     def run_real(self, case):
         args = [windows_path(self.exe)] + case.args
-        return self.runners[case.locale].run(self.exe, command_line(args[0], args[1:]),
-                                              case.env, RUN_LIMIT)
+        line = command_line(args[0], args[1:])
+        run = self.runners[case.locale].run(self.exe, line, case.env, RUN_LIMIT)
+        if not run.heap_errors:
+            return run
+        found = wine_heap.verdict(run.trace, run.heap_errors, self.imports,
+                                  wine_heap.environment_floor(dict(case.env)))
+        if not found.wines_own:
+            return run
+        print(f"     Wine's own heap damage, not the program's: {run.heap_errors[0]}\n"
+              f"       ({found.reason}); the run is tried once more")
+        return self.runners[case.locale].run(self.exe, line, case.env, RUN_LIMIT)
 
     def scenario(self, case, roots):
         lines = ["os nt 6.1" if case.family == "nt" else "os 9x 4.10",

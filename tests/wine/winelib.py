@@ -24,6 +24,8 @@ import tempfile
 import time
 from dataclasses import dataclass
 
+import wine_heap
+
 SKIP = 77  # ctest's SKIP_RETURN_CODE for these tests
 
 # Seconds the Wine server and its services outlive the last program run: long
@@ -224,11 +226,41 @@ class Wine:
         names the program's bitness where exe is a Windows path; locale (a
         Linux locale, e.g. ja_JP.UTF-8) sets the system's code pages; env
         adds variables."""
-        with told_if_slow(f"the run of {os.path.basename(exe)} {' '.join(args)}"):
-            result = subprocess.run([loader(exe, bits), exe] + args,
-                                    env=self.run_env(locale, env), capture_output=True,
-                                    stdin=subprocess.DEVNULL, timeout=timeout, cwd=cwd)
+        environment = self.run_env(locale, env)
+
+        def once():
+            with told_if_slow(f"the run of {os.path.basename(exe)} {' '.join(args)}"):
+                result = subprocess.run([loader(exe, bits), exe] + args, env=environment,
+                                        capture_output=True, stdin=subprocess.DEVNULL,
+                                        timeout=timeout, cwd=cwd)
+            return result, result.stderr
+
+        result = unless_wines_own(once, exe, environment)
         return redirected_output(result.stdout), program_errors(result.stderr), result.returncode
+
+
+def unless_wines_own(once, exe, environment):
+    """once() runs the program and returns (its result, its standard error);
+    a run whose heap damage is proven Wine's own (wine_heap) is told, with
+    the proof, and run once more.  The second run stands, damaged or not."""
+    result, stderr = once()
+    _, errors = heap_lines(stderr)
+    if not errors or not os.path.exists(exe):
+        return result
+    keep = os.environ.get("VOLSURVEY_HEAP_LOGS")
+    if keep:
+        # The whole trace of a damaged run, for finding whose write it was.
+        os.makedirs(keep, exist_ok=True)
+        with tempfile.NamedTemporaryFile(dir=keep, prefix="heap-", suffix=".log",
+                                         delete=False) as f:
+            f.write(stderr)
+    found = wine_heap.verdict(stderr, errors, wine_heap.imported_functions(exe),
+                              wine_heap.environment_floor(environment))
+    if not found.wines_own:
+        return result
+    print(f"     Wine's own heap damage, not the program's: {errors[0]}\n"
+          f"       ({found.reason}); the run is tried once more")
+    return once()[0]
 
 
 @contextlib.contextmanager
@@ -664,21 +696,27 @@ def run_to_file(wine, exe, args, timeout, locale=None):
     does: (stdout, stderr, exit code, seconds taken), in the locale given
     (see Wine.run).  A run still going after timeout seconds is killed, and
     its exit code is None."""
-    with tempfile.TemporaryFile() as out:
-        started = time.monotonic()
-        process = subprocess.Popen([loader(exe), exe] + args, env=wine.run_env(locale),
-                                   stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.PIPE)
-        try:
-            _, err = process.communicate(timeout=timeout)
-            code = process.returncode
-        except subprocess.TimeoutExpired:
-            process.kill()
-            _, err = process.communicate()
-            code = None
-        seconds = time.monotonic() - started
-        out.seek(0)
-        text = redirected_output(out.read())
-    return text, program_errors(err), code, seconds
+    environment = wine.run_env(locale)
+
+    def once():
+        with tempfile.TemporaryFile() as out:
+            started = time.monotonic()
+            process = subprocess.Popen([loader(exe), exe] + args, env=environment,
+                                       stdin=subprocess.DEVNULL, stdout=out,
+                                       stderr=subprocess.PIPE)
+            try:
+                _, err = process.communicate(timeout=timeout)
+                code = process.returncode
+            except subprocess.TimeoutExpired:
+                process.kill()
+                _, err = process.communicate()
+                code = None
+            seconds = time.monotonic() - started
+            out.seek(0)
+            return (out.read(), err, code, seconds), err
+
+    out, err, code, seconds = unless_wines_own(once, exe, environment)
+    return redirected_output(out), program_errors(err), code, seconds
 
 
 def one_line(message):
