@@ -41,8 +41,8 @@ PROCESS_HEAP_GIVERS = frozenset({
 TRACE_CALL = re.compile(rb"(?:[0-9a-f]{4,8}:){1,2}trace:heap:(Rtl\w+) ([^\n]*)")
 HANDLE = re.compile(rb"handle ([0-9A-Fa-f]+)")
 ERROR_HEAP = re.compile(r"err:heap:\w+ heap ([0-9A-Fa-f]+), block ([0-9A-Fa-f]+)")
-ALLOCATION = re.compile(rb"trace:heap:Rtl(?:Re)?AllocateHeap handle ([0-9A-Fa-f]+), .*size (0x[0-9a-f]+)"
-                        rb"[^\n]*, return ([0-9A-Fa-f]+)")
+ALLOCATION = re.compile(rb"trace:heap:Rtl(?:Re)?AllocateHeap handle ([0-9A-Fa-f]+), "
+                        rb".*size (0x[0-9a-f]+)[^\n]*, return ([0-9A-Fa-f]+)")
 # Bytes of Wine's block header before the pointer a heap call returns.
 HEADER_MOST = 16
 

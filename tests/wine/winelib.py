@@ -35,6 +35,17 @@ SERVER_LINGER = 30
 
 DRIVE_TYPES = ("hd", "floppy", "cdrom", "network", "ramdisk")
 
+# Time limits are about the program, not about how busy the machine is: each
+# is measured against a baseline, the time an empty Windows program of the
+# same bitness took to start and end the same way, just before (where 32-bit
+# code runs under qemu-user on a crowded machine, that alone can take half a
+# minute).  A run is told as slow past SLOW_TIMES that baseline; a guard
+# against a run that hangs allows its own seconds plus HANG_TIMES it.
+SLOW_TIMES = 5
+HANG_TIMES = 4
+# A baseline older than this is measured again before it is used.
+BASELINE_AGE = 120
+
 # Wine's heap checks, on for every program run: with its heap channel on,
 # Wine 8 validates a block when it is freed or resized, reports damage as
 # "err:heap:..." and stops the program at an assertion; its exit code may
@@ -78,6 +89,7 @@ class Wine:
             self.command([WINE64, "wineboot", "-i"], timeout=600)
             self.command(["wineserver", "-w"], timeout=120)
         atexit.register(self.stop)
+        self._baselines = {}
         self._start()
         self.set_version(None)
 
@@ -96,6 +108,22 @@ class Wine:
                      stderr=subprocess.DEVNULL, env=self.env)
         subprocess.run(["wineserver", f"-p{SERVER_LINGER}"], timeout=60, **quiet)
         subprocess.run([WINE64, "wineboot"], timeout=300, **quiet)
+
+    def baseline(self, bits, fresh=False):
+        """The Baseline of programs of that bitness: measured now when fresh,
+        else when the last is older than BASELINE_AGE.  None where no empty
+        program of that bitness is known (see empty_programs)."""
+        empty = EMPTY_PROGRAMS.get(bits)
+        if not empty:
+            return None
+        last = self._baselines.get(bits)
+        if fresh or not last or time.monotonic() - last.when > BASELINE_AGE:
+            started = time.monotonic()
+            subprocess.run([loader(empty, bits), empty, "none"], env=self.run_env(),
+                           capture_output=True, stdin=subprocess.DEVNULL, timeout=600)
+            now = time.monotonic()
+            last = self._baselines[bits] = Baseline(bits, now - started, now)
+        return last
 
     def run_env(self, locale=None, env=None):
         """The environment of a program run: Wine takes the code pages of
@@ -124,7 +152,7 @@ class Wine:
 
     def restart(self):
         """Wine reads drive types and the version at the next start."""
-        with told_if_slow("Wine's restart"):
+        with told_if_slow("Wine's restart", self._baselines.get(32) or self._baselines.get(64)):
             self.stop()
             self._start()
 
@@ -227,12 +255,15 @@ class Wine:
         Linux locale, e.g. ja_JP.UTF-8) sets the system's code pages; env
         adds variables."""
         environment = self.run_env(locale, env)
+        if bits is None:
+            bits = pe_bits(exe)
+        base = self.baseline(bits)
 
         def once():
-            with told_if_slow(f"the run of {os.path.basename(exe)} {' '.join(args)}"):
+            with told_if_slow(f"the run of {os.path.basename(exe)} {' '.join(args)}", base):
                 result = subprocess.run([loader(exe, bits), exe] + args, env=environment,
                                         capture_output=True, stdin=subprocess.DEVNULL,
-                                        timeout=timeout, cwd=cwd)
+                                        timeout=hang_guard(timeout, base), cwd=cwd)
             return result, result.stderr
 
         result = unless_wines_own(once, exe, environment)
@@ -263,16 +294,64 @@ def unless_wines_own(once, exe, environment):
     return once()[0]
 
 
+@dataclass
+class Baseline:
+    """An empty program's run: its bitness, the seconds it took and when it
+    ended (time.monotonic())."""
+    bits: int
+    seconds: float
+    when: float
+
+    def told(self):
+        return (f"an empty {self.bits}-bit program started the same way took "
+                f"{self.seconds:.1f} s, {time.monotonic() - self.when:.0f} s before")
+
+
+# bits -> the empty program (planted_faults.exe, run as "planted_faults none")
+# built beside the programs under test; filled in by options().
+EMPTY_PROGRAMS = {}
+
+
+def empty_programs(*exes):
+    """Registers the empty program beside each of the programs under test."""
+    for exe in filter(None, exes):
+        empty = os.path.join(os.path.dirname(os.path.abspath(exe)), "planted_faults.exe")
+        if os.path.exists(exe) and os.path.exists(empty):
+            EMPTY_PROGRAMS.setdefault(pe_bits(exe), empty)
+
+
+def hang_guard(seconds, base):
+    """The time after which a run taken to hang is ended: its own seconds,
+    plus HANG_TIMES the baseline."""
+    return seconds + (HANG_TIMES * base.seconds if base else 0)
+
+
+def start_seconds(base):
+    """What a timed check allows for a program's start and end beyond its
+    own work: the baseline's seconds."""
+    return base.seconds if base else 0.0
+
+
+def baseline_text(base):
+    return base.told() if base else "no baseline measured"
+
+
+def slow_limit(base):
+    return max(10, SLOW_TIMES * base.seconds) if base else 10
+
+
 @contextlib.contextmanager
-def told_if_slow(what, seconds=10):
+def told_if_slow(what, base=None):
     """Logs a step that took far longer than such steps take (a run, a
-    restart: well under two seconds), so that a suite that was slow, or that
-    failed after a wait, says where the time went."""
+    restart: a few times an empty program's run, the baseline), so that a
+    suite that was slow, or that failed after a wait, says where the time
+    went and against what it was slow."""
     began = time.monotonic()
     yield
     took = time.monotonic() - began
-    if took > seconds:
-        print(f"     slow: {what} took {took:.1f} s")
+    if took > slow_limit(base):
+        against = base.told() if base else "no baseline measured"
+        print(f"     slow: {what} took {took:.1f} s ({against})")
 
 
 def redirected_output(stdout):
@@ -697,6 +776,7 @@ def run_to_file(wine, exe, args, timeout, locale=None):
     (see Wine.run).  A run still going after timeout seconds is killed, and
     its exit code is None."""
     environment = wine.run_env(locale)
+    timeout = hang_guard(timeout, wine.baseline(pe_bits(exe)))
 
     def once():
         with tempfile.TemporaryFile() as out:
@@ -933,7 +1013,9 @@ def options(add_arguments=None):
     parser.add_argument("--mounts", required=True)
     if add_arguments:
         add_arguments(parser)
-    return parser.parse_args()
+    opts = parser.parse_args()
+    empty_programs(opts.exe, opts.peer)
+    return opts
 
 
 def start_held(add_arguments=None):
