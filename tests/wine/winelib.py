@@ -948,11 +948,18 @@ class Builds:
     bitness: every case runs on both, each against what it must print, and
     the two outputs must agree wherever the two programs can."""
 
-    def __init__(self, exe, peer, check, compare=True):
+    def __init__(self, exe, peer, check, compare=True, compared_by_peer=False):
         self.check = check
         # Absolute: some cases run from a folder of a test drive.
         self.exes = {pe_bits(exe): os.path.abspath(exe)}
         if not compare:
+            return
+        if compared_by_peer:
+            # Each case of the other build's suite runs both builds and
+            # compares them: running the pair here as well would only
+            # double the slower build's runs.
+            print(f"     the 32-bit and 64-bit builds are compared in the suite of "
+                  f"{os.path.relpath(os.path.dirname(os.path.abspath(peer or '.')))}")
             return
         if peer and os.path.exists(peer):
             self.exes[pe_bits(peer)] = os.path.abspath(peer)
@@ -993,7 +1000,7 @@ def drive_suite(opts, wine, check, letters, shares=(), compare=True):
     and every mount and device undone."""
     mounts = Mounts(opts.mounts)
     try:
-        yield Builds(opts.exe, opts.peer, check, compare), mounts
+        yield Builds(opts.exe, opts.peer, check, compare, opts.compared_by_peer), mounts
     except Refused as e:
         skip(str(e))
     finally:
@@ -1011,6 +1018,8 @@ def options(add_arguments=None):
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
     parser.add_argument("--peer", help="the build of the other bitness")
+    parser.add_argument("--compared-by-peer", action="store_true",
+                        help="the other build's suite compares the two: run this build alone")
     parser.add_argument("--prefix", required=True)
     parser.add_argument("--mounts", required=True)
     if add_arguments:
