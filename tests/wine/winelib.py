@@ -257,7 +257,7 @@ class Wine:
         Linux locale, e.g. ja_JP.UTF-8) sets the system's code pages; env
         adds variables."""
         environment = self.run_env(locale, env)
-        if bits is None:
+        if bits is None and os.path.exists(exe):
             bits = pe_bits(exe)
         base = self.baseline(bits)
 
