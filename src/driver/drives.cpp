@@ -7,12 +7,15 @@
 #include "console/pager.h"
 #include "driver/args.h"
 #include "driver/fatal.h"
+#include "driver/mounts.h"
 #include "driver/settings.h"
 #include "platform/platform.h"
 #include "report/ask.h"
 #include "report/json_report.h"
+#include "report/list.h"
 #include "report/stops.h"
 #include "report/size.h"
+#include "report/threshold.h"
 #include "report/volume.h"
 #include "text/scoped.h"
 #include "text/sjis.h"
@@ -60,6 +63,20 @@ char* root_of_directory(const char* directory) {
   return nullptr;
 }
 
+// The drive's name as shown: its root without the final backslash, or an
+// argument that names no drive as typed, half characters shown as "?".
+char* shown_name(const DriveEntry& entry) {
+  const char* text = entry.root ? entry.root : entry.source;
+  const size_t length = entry.root ? root_name_length(entry.root) : strlen(entry.source);
+  char* name = allocate(length + 1);
+  copy_showable(name, text, length);
+  return name;
+}
+
+// What the run ends with: 1 after any failure, else 2 when a drive passed
+// a threshold, so that a script tells a full disk from a broken run.
+int survey_exit_code(bool failed, bool marked) { return failed ? 1 : marked ? 2 : 0; }
+
 // Two empty lines part the reports of two drives, one in wide mode.
 void print_separator() {
   report_printf("\n");
@@ -78,11 +95,14 @@ void list_drives(int argc, char** argv, int drive_count, DriveList* list) {
     list->entries = allocate_array<DriveEntry>(static_cast<size_t>(drive_count));
     for (int i = 1; i < argc; ++i) {
       if (is_option_argument(argv[i])) continue;
-      list->entries[list->count++] = DriveEntry{make_drive_root(argv[i]), argv[i]};
+      list->entries[list->count++] = drive_entry_for(argv[i]);
     }
     return;
   }
-  const uint32_t letters = settings.all_drives ? plat_logical_drives() : 0;
+  // The list is for seeing every drive at a glance: one drive is rarely
+  // what is wanted.
+  const bool every_drive = settings.all_drives || settings.list_mode;
+  const uint32_t letters = every_drive ? plat_logical_drives() : 0;
   if (letters != 0) {
     list->whole_machine = true;
     list->entries = allocate_array<DriveEntry>(26);
@@ -93,6 +113,7 @@ void list_drives(int argc, char** argv, int drive_count, DriveList* list) {
       root[0] = static_cast<char>('A' + letter);
       list->entries[list->count++] = DriveEntry{root, nullptr};
     }
+    add_mount_folders(list);
     return;
   }
   // No drive named: the current one, also with /a where the system cannot
@@ -169,7 +190,7 @@ void report_drive(const DriveRecord& record, bool whole_machine) {
   if (no_medium && (settings.show_volume || size_name_line)) {
     print_no_medium(!settings.show_volume);
   }
-  if (record.reached >= Reached::kSize) print_size(record.size);
+  if (settings.show_size && record.reached >= Reached::kSize) print_size(record.size);
 }
 
 namespace {
@@ -177,7 +198,8 @@ namespace {
 struct TextSurvey {
   bool whole_machine;
   bool first = true;
-  int exit_code = 0;
+  bool failed = false;
+  bool marked = false;
 };
 
 // One drive's report in the text survey.  A drive named that cannot be
@@ -194,12 +216,41 @@ void print_drive(const DriveEntry& entry, const DriveRecord& record, void* conte
   report_drive(record, survey->whole_machine);
   char* message = drive_stop_message(record, survey->whole_machine);
   ScopedFree message_holder(message);
-  if (!message) return;
+  if (!message) {
+    survey->marked = survey->marked || over_threshold(record);
+    return;
+  }
   if (!survey->whole_machine) fatal_error("%s", message);
   // One drive's trouble is told where its report stops; the others are
   // still reported.
   drive_error(message);
-  survey->exit_code = 1;
+  survey->failed = true;
+}
+
+struct ListSurvey {
+  bool failed = false;
+  bool marked = false;
+};
+
+// One drive's line in the list.  Whatever befalls a drive, named or not,
+// the others' lines follow: its trouble is told on its line and in full
+// on standard error, and a drive without its medium is no error.
+void print_list_drive(const DriveEntry& entry, const DriveRecord& record, void* context) {
+  ListSurvey* survey = static_cast<ListSurvey*>(context);
+  char* name = shown_name(entry);
+  ScopedFree name_holder(name);
+  print_list_line(name, entry.root ? &record : nullptr);
+  const StopWords* words = entry.root ? drive_stop_words(record, true) : bad_name_words();
+  if (!words) {
+    survey->marked = survey->marked || over_threshold(record);
+    return;
+  }
+  const char* text = entry.root ? entry.root : entry.source;
+  char* message =
+      stop_message(*words, text, entry.root ? root_name_length(text) : strlen(text));
+  ScopedFree message_holder(message);
+  drive_error(message);
+  survey->failed = true;
 }
 
 }  // namespace
@@ -212,7 +263,18 @@ int report_drives(int argc, char** argv, int drive_count) {
   // the sum, sets the time; named drives are asked in turn, and the first
   // that fails ends the run before the next is asked.
   survey_drives(list.entries, list.count, list.whole_machine, print_drive, &survey);
-  return survey.exit_code;
+  return survey_exit_code(survey.failed || list.folders_unlisted, survey.marked);
+}
+
+int report_drives_list(int argc, char** argv, int drive_count) {
+  DriveList list;
+  list_drives(argc, argv, drive_count, &list);
+  print_list_heading();
+  ListSurvey survey;
+  // One drive's trouble never ends the list, so named drives too are
+  // asked at once.
+  survey_drives(list.entries, list.count, true, print_list_drive, &survey);
+  return survey_exit_code(survey.failed || list.folders_unlisted, survey.marked);
 }
 
 namespace {
@@ -260,15 +322,18 @@ int report_drives_json(int argc, char** argv, int drive_count) {
   // Written only once every drive is in, so that nothing can stop the run
   // between the document's first byte and its last.
   JsonWriter w;
-  int code = 0;
+  // A volume list that could not be had was told on standard error.
+  bool failed = list.folders_unlisted, marked = false;
   json_open(&w, nullptr, '{');
   json_open(&w, "drives", '[');
   for (size_t i = 0; i < survey.count; ++i) {
     const JsonDrive& d = survey.drives[i];
     if (print_drive_json(&w, d.name, d.named_a_drive ? &d.record : nullptr, list.whole_machine))
-      code = 1;
+      failed = true;
+    else if (d.named_a_drive && over_threshold(d.record))
+      marked = true;
   }
   json_close(&w, ']');
   json_close(&w, '}');
-  return code;
+  return survey_exit_code(failed, marked);
 }

@@ -21,11 +21,13 @@ struct DriveEntry {
 };
 
 // The drives of the run: those named, or with /a every drive the system
-// has, or the current one.  The list owns its roots.
+// has (its lettered drives, then every folder a volume is mounted in), or
+// the current one.  The list owns its roots.
 struct DriveList {
   DriveEntry* entries = nullptr;
   size_t count = 0;
   bool whole_machine = false;
+  bool folders_unlisted = false;  // the machine's mount folders could not all be listed
   char* directory = nullptr;  // the current directory, the current drive's source
 
   DriveList() = default;
@@ -55,12 +57,18 @@ void report_drive(const DriveRecord& record, bool whole_machine);
 
 // Reports the run's drives, parted by empty lines; returns the exit code.
 // A named drive that cannot be reported ends the run; with the whole
-// machine it is told and the run goes on, ending with exit code 1.
+// machine it is told and the run goes on, ending with exit code 1.  With
+// every drive reported, 2 when any passed a threshold.
 int report_drives(int argc, char** argv, int drive_count);
+
+// The run's drives one line each under a heading, every drive reported
+// whatever befalls another; returns the exit code: 1 when any drive could
+// not be reported, else 2 when any passed a threshold.
+int report_drives_list(int argc, char** argv, int drive_count);
 
 // The run's drives as one JSON document on standard output, every drive
 // in it whatever befalls another; returns the exit code, 1 when any drive
-// could not be reported.
+// could not be reported, else 2 when any passed a threshold.
 int report_drives_json(int argc, char** argv, int drive_count);
 
 #endif  // VOLSURVEY_DRIVER_DRIVES_H_

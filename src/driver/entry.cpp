@@ -46,5 +46,6 @@ int volsurvey_main(int argc, char** argv) {
   if (settings.json_output) return report_drives_json(argc, argv, drive_count);
   report_pager_start(settings.pause_mode, 1);
   if (settings.pause_mode) report_pager_count(80, kPausePrompt);
+  if (settings.list_mode) return report_drives_list(argc, argv, drive_count);
   return report_drives(argc, argv, drive_count);
 }

@@ -121,3 +121,52 @@ TEST(Options, TimeLimitRefusedForms) {
   };
   for (const char* text : bad) EXPECT_EXIT(run({text}), testing::ExitedWithCode(1), "") << text;
 }
+
+TEST(Options, Thresholds) {
+  const uint64_t kG = uint64_t{1} << 30;
+  struct {
+    std::vector<const char*> texts;
+    uint32_t used;
+    bool free_set;
+    uint64_t free;
+  } const cases[] = {
+      {{}, 0, false, 0},
+      {{"/u1"}, 1, false, 0},
+      {{"/U100"}, 100, false, 0},
+      {{"/u090"}, 90, false, 0},
+      {{"/u90", "/u-"}, 0, false, 0},
+      {{"/u-/u75"}, 75, false, 0},
+      {{"/f0"}, 0, true, 0},                        // set, though it marks nothing
+      {{"/f10G"}, 0, true, 10 * kG},
+      {{"/f10g"}, 0, true, 10 * kG},
+      {{"/f512"}, 0, true, 512},
+      {{"/f1k/f2M"}, 0, true, 2 << 20},
+      {{"/f3T"}, 0, true, uint64_t{3} << 40},
+      {{"/f16777215T"}, 0, true, uint64_t{16777215} << 40},
+      {{"/f18446744073709551615"}, 0, true, UINT64_MAX},
+      {{"/f5G", "/f-"}, 0, false, 5 * kG},
+      {{"/u80/f1G/l"}, 80, true, kG},
+  };
+  for (const auto& c : cases) {
+    run(c.texts);
+    std::string what;
+    for (const char* t : c.texts) what += std::string(t) + " ";
+    EXPECT_EQ(settings.used_limit, c.used) << what;
+    EXPECT_EQ(settings.free_limit_set, c.free_set) << what;
+    if (c.free_set) {
+      EXPECT_EQ(settings.free_limit, c.free) << what;
+    }
+  }
+}
+
+TEST(Options, ThresholdRefusedForms) {
+  const char* const bad[] = {
+      "/u",    "/u0",   "/u101", "/u-5",  "/u90%", "/u 90", "/u4294967386",
+      "/f",    "/f10X", "/fG",   "/f-1",  "/f10GB", "/f1.5G",
+      "/f18446744073709551616",  // 2^64 bytes
+      "/f16777216T",             // 2^64 bytes in T
+      "/f17179869184G",          // and in G
+      "/l5",   "/l--",
+  };
+  for (const char* text : bad) EXPECT_EXIT(run({text}), testing::ExitedWithCode(1), "") << text;
+}

@@ -13,6 +13,10 @@ struct Settings {
   int all_drives = 0;               // every drive of the system when none is named
   int json_output = 0;              // one JSON document instead of the reports
   uint32_t time_limit = 30;         // seconds a drive may take to answer; 0: no limit
+  int list_mode = 0;                // one line per drive instead of the reports
+  uint32_t used_limit = 0;          // percent used that marks a drive; 0: none
+  uint64_t free_limit = 0;          // free bytes below which a drive is marked
+  bool free_limit_set = false;      // whether free_limit counts (0 marks nothing)
 };
 
 extern Settings settings;

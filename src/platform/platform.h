@@ -97,6 +97,46 @@ Answer plat_ext_free_space(DriveAsking* drive, uint32_t* sectors_per_cluster,
 // NUL-terminated, in a new heap block; null when memory runs out.
 char16_t* plat_drive_name(const char* text, size_t length, const char* source);
 
+// --- Volumes mounted in folders ---------------------------------------------
+//
+// Since Windows 2000 a volume can be mounted in an empty NTFS folder, with
+// or without a drive letter.  Such a folder ("C:\Data\") is a root like
+// "C:\": the drive queries above take it as it is.  The Windows 95 family
+// and NT 4.0 mount nothing in folders, and are asked nothing here.
+
+// A path that reaches a volume, as the system names it: in Shift-JIS, "?"
+// for each character Shift-JIS cannot spell, and in UTF-16 as the system
+// spells it.  `path` may be handed to plat_ask_start and plat_drive_name as
+// `source`: the system is then asked with the UTF-16.
+struct MountFolder {
+  const char* path;
+  const char16_t* wide_path;
+};
+
+// How the listing of the volumes ended.  kMissing: the system cannot list
+// them, and nothing was asked.
+enum class MountList { kMissing, kOk, kFailed, kNoAnswer };
+
+// FindFirstVolumeW, FindNextVolumeW, FindVolumeClose and, for each volume,
+// GetVolumePathNamesForVolumeNameW (Windows XP on; looked up at run time):
+// every folder a volume is mounted in, in the order the system gives them.
+// Drive roots ("C:\") are left out, and so is a volume with no path at all;
+// a volume whose paths cannot be read is named by its volume name
+// ("\\?\Volume{...}\"), which still reaches it.  The listing may wait `ms`
+// milliseconds for the system (0: as long as it does).  The folders and
+// their texts live for the run; on kFailed, those listed before the failure.
+MountList plat_mount_folders(uint32_t ms, const MountFolder** folders, size_t* count);
+
+// GetVolumePathNameW (Windows 2000 on; looked up at run time) for `path`, a
+// text plat_start handed out, asked as it was typed: the folder a volume is
+// mounted in that holds the path, ending in a backslash, when that is more
+// than a drive root and the system confirms a volume is mounted there
+// (GetVolumeNameForVolumeMountPointW).  A text that lives for the run, to
+// be given as `source` too.  Null where the system has no such function,
+// the call fails or waits longer than `ms` (0: no limit), or the path lies
+// on the volume of its drive's root.
+const char* plat_mount_folder_of(const char* path, uint32_t ms);
+
 // GetCurrentDirectoryA: the length of the path written to `buffer`, or the
 // size needed when `size` is too small, or 0 on failure.
 uint32_t plat_current_directory(char* buffer, uint32_t size);
@@ -143,6 +183,13 @@ void plat_flush_console_input();
 // be read (standard input is no console, or the read failed); otherwise
 // whether the record is a key event and, if so, its 8-bit character.
 bool plat_read_console_input(bool* is_key_event, unsigned char* character);
+
+// SetConsoleTextAttribute on standard output: what is written after it
+// shows in the warning colour, or in the console's own colours again.
+// Nothing when standard output is no console.  The console's own colours
+// come back however the program ends, Ctrl+C and Ctrl+Break included.
+enum class TextColour { kNormal, kWarning };
+void plat_text_colour(TextColour colour);
 
 // GetTickCount: milliseconds since the system started, wrapping at 2^32.
 uint32_t plat_tick_count();

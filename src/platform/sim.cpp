@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <cstdio>
@@ -96,10 +97,37 @@ Answer waited(DriveAsking* drive, SimQuery query) {
 
 }  // namespace
 
-DriveAsking* plat_ask_start(const char* root, const char*, uint32_t ms, bool,
+namespace {
+
+// The paths the scripted system handed out (mount folders), each with its
+// UTF-16: a root made from one is asked as the system spelled it.  Kept for
+// the run, as the real platform keeps them.
+struct HandedPath {
+  const char* path;
+  std::u16string wide;
+};
+std::vector<HandedPath*>* g_handed = new std::vector<HandedPath*>;
+
+const HandedPath* handed_path(const char* source) {
+  auto found = std::find_if(g_handed->begin(), g_handed->end(),
+                            [source](const HandedPath* h) { return h->path == source; });
+  return found == g_handed->end() ? nullptr : *found;
+}
+
+const HandedPath* hand_out(const SimPath& path) {
+  g_handed->push_back(new HandedPath{strdup(path.narrow.c_str()), path.wide});
+  return g_handed->back();
+}
+
+}  // namespace
+
+DriveAsking* plat_ask_start(const char* root, const char* source, uint32_t ms, bool,
                             void (*ask)(DriveAsking* drive, void* context), void* context) {
-  DriveAsking* drive = new DriveAsking{sim_find_drive(root), root, ms != 0, ms,
-                                       console().tick, 0, false};
+  const HandedPath* handed = handed_path(source);
+  const SimDrive* d = handed && handed->path == std::string(root)
+                          ? sim_find_drive(root, &handed->wide)
+                          : sim_find_drive(root);
+  DriveAsking* drive = new DriveAsking{d, root, ms != 0, ms, console().tick, 0, false};
   ask(drive, context);
   drive->took = console().tick - drive->started;
   console().tick = drive->started;
@@ -117,8 +145,15 @@ Answer plat_ask_finish(DriveAsking* drive) {
 
 uint32_t plat_logical_drives() { return sim_scenario().logical_drives; }
 
-char16_t* plat_drive_name(const char* text, size_t length, const char*) {
+char16_t* plat_drive_name(const char* text, size_t length, const char* source) {
   std::u16string name = sim_widen(std::string(text, length));
+  // A handed-out path named whole, or without its final backslash.
+  const HandedPath* handed = handed_path(source);
+  const size_t whole = handed ? strlen(handed->path) : 0;
+  if (handed && strncmp(text, handed->path, length) == 0 &&
+      (length == whole || (length + 1 == whole && handed->path[length] == '\\'))) {
+    name = handed->wide.substr(0, handed->wide.size() - (whole - length));
+  }
   char16_t* units = static_cast<char16_t*>(malloc((name.size() + 1) * sizeof(char16_t)));
   copy_units(units, static_cast<uint32_t>(name.size() + 1), name);
   return units;
@@ -194,6 +229,91 @@ Answer plat_ext_free_space(DriveAsking* drive, uint32_t* sectors_per_cluster,
   *sectors_per_cluster = d->ioctl[0];
   *bytes_per_sector = d->ioctl[1];
   return Answer::kOk;
+}
+
+namespace {
+
+// The functions of volumes mounted in folders: Windows 2000 on (the list
+// of a volume's paths, Windows XP on), unless the scenario takes them away.
+bool has_volume_functions(uint32_t major, uint32_t minor) {
+  const SimScenario& s = sim_scenario();
+  if (!s.volume_functions || s.platform_id != 2 || !s.version_ok) return false;
+  return s.major > major || (s.major == major && s.minor >= minor);
+}
+
+// The listing's time on the scripted clock; false when it takes longer
+// than `ms`.
+bool volumes_answer(uint32_t ms) {
+  const uint32_t takes = sim_scenario().volumes_wait_ms;
+  if (ms != 0 && takes > ms) {
+    console().tick += ms;
+    return false;
+  }
+  if (takes == kSimNever) {
+    fprintf(stderr, "volsurvey-sim: the volume list never answers, and the run waits without a limit\n");
+    exit(2);
+  }
+  console().tick += takes;
+  return true;
+}
+
+bool is_drive_root(const std::u16string& path) {
+  return path.size() == 3 && path[1] == u':' && path[2] == u'\\';
+}
+
+// Whether `path` starts with `folder` (which ends in a backslash),
+// ignoring ASCII case.
+bool starts_with_folder(const std::u16string& path, const std::u16string& folder) {
+  return path.size() >= folder.size() && sim_same_path(path.substr(0, folder.size()), folder);
+}
+
+}  // namespace
+
+MountList plat_mount_folders(uint32_t ms, const MountFolder** folders, size_t* count) {
+  *folders = nullptr;
+  *count = 0;
+  if (!has_volume_functions(5, 1)) return MountList::kMissing;
+  if (!volumes_answer(ms)) return MountList::kNoAnswer;
+  const SimScenario& s = sim_scenario();
+  if (!s.volumes_ok) return MountList::kFailed;
+  static std::vector<MountFolder>* listed = new std::vector<MountFolder>;
+  for (const SimVolume& v : s.volumes) {
+    std::vector<const SimPath*> paths;
+    if (!v.paths_ok) paths.push_back(&v.name);
+    for (const SimPath& p : v.paths) {
+      if (v.paths_ok && !is_drive_root(p.wide)) paths.push_back(&p);
+    }
+    for (const SimPath* p : paths) {
+      const HandedPath* handed = hand_out(*p);
+      listed->push_back(MountFolder{handed->path, handed->wide.c_str()});
+    }
+  }
+  *folders = listed->data();
+  *count = listed->size();
+  return MountList::kOk;
+}
+
+const char* plat_mount_folder_of(const char* path, uint32_t ms) {
+  if (!has_volume_functions(5, 0)) return nullptr;
+  if (!volumes_answer(ms)) return nullptr;
+  std::u16string wide = sim_widen(path);
+  std::replace(wide.begin(), wide.end(), u'/', u'\\');
+  if (wide.empty() || wide.back() != u'\\') wide += u'\\';
+  // The longest path that holds it: a folder inside a mounted folder wins.
+  const SimPath* best = nullptr;
+  for (const SimVolume& v : sim_scenario().volumes) {
+    for (const SimPath& p : v.paths) {
+      const bool longer = !best || p.wide.size() > best->wide.size();
+      if (longer && starts_with_folder(wide, p.wide)) best = &p;
+    }
+  }
+  if (!best || best->wide.size() <= 3) return nullptr;
+  SimPath folder = *best;
+  if (folder.narrow[0] >= 'a' && folder.narrow[0] <= 'z') {
+    folder.narrow[0] = static_cast<char>(folder.narrow[0] - 'a' + 'A');
+    folder.wide[0] = static_cast<char16_t>(folder.narrow[0]);
+  }
+  return hand_out(folder)->path;
 }
 
 uint32_t plat_current_directory(char* buffer, uint32_t size) {
@@ -280,6 +400,33 @@ bool plat_read_console_input(bool* is_key_event, unsigned char* character) {
   *is_key_event = record.is_key;
   *character = record.character;
   return true;
+}
+
+namespace {
+
+bool g_coloured = false;
+
+// The colour changes are shown in standard output where they happen, as
+// the scripted console's record of them.
+void show_colour(TextColour colour) {
+  fputs(colour == TextColour::kWarning ? "<colour warning>" : "<colour normal>", stdout);
+  g_coloured = colour == TextColour::kWarning;
+}
+
+void restore_colours() {
+  if (g_coloured) show_colour(TextColour::kNormal);
+}
+
+}  // namespace
+
+void plat_text_colour(TextColour colour) {
+  if (!sim_scenario().console) return;
+  static bool restores_at_exit = false;
+  if (!restores_at_exit) {
+    restores_at_exit = true;
+    atexit(restore_colours);
+  }
+  if (colour == TextColour::kWarning || g_coloured) show_colour(colour);
 }
 
 uint32_t plat_tick_count() { return console().tick; }

@@ -146,11 +146,6 @@ std::vector<std::string> fields(const std::string& text, size_t count) {
   return parts;
 }
 
-std::string with_backslash(std::string root) {
-  if (root.empty() || root.back() != '\\') root += '\\';
-  return root;
-}
-
 // The drive of `root`, compared ignoring ASCII case as Windows does.
 std::vector<SimDrive>::const_iterator find_drive(const std::vector<SimDrive>& drives,
                                                  const char* root) {
@@ -159,13 +154,60 @@ std::vector<SimDrive>::const_iterator find_drive(const std::vector<SimDrive>& dr
   });
 }
 
+// A path as written in the scenario, a final backslash added where its
+// bytes (\x{5C} among them) do not end in one already.
+SimPath path_of(const std::string& text) {
+  SimPath path;
+  set_name(text, &path.narrow, &path.wide);
+  if (path.narrow.empty() || path.narrow.back() != '\\') {
+    path.narrow += '\\';
+    path.wide += u'\\';
+  }
+  return path;
+}
+
 SimDrive& drive_for(SimScenario* s, const std::string& root) {
-  std::string key = with_backslash(to_cp932(root));
-  auto found = find_drive(s->drives, key.c_str());
-  if (found != s->drives.end()) return s->drives[static_cast<size_t>(found - s->drives.begin())];
+  SimPath key = path_of(root);
+  for (SimDrive& d : s->drives) {
+    if (strcasecmp(d.root.c_str(), key.narrow.c_str()) == 0 && sim_same_path(d.wide_root, key.wide))
+      return d;
+  }
   s->drives.emplace_back();
-  s->drives.back().root = key;
+  s->drives.back().root = key.narrow;
+  s->drives.back().wide_root = key.wide;
   return s->drives.back();
+}
+
+// volume NAME path=P ... or volume NAME paths=fail.
+void parse_volume(SimScenario* s, const std::vector<std::string>& words) {
+  if (words.size() < 2) fail("volume needs a volume name");
+  SimVolume v;
+  v.name = path_of(words[1]);
+  for (size_t i = 2; i < words.size(); ++i) {
+    if (words[i] == "paths=fail") {
+      v.paths_ok = false;
+    } else if (words[i].compare(0, 5, "path=") == 0) {
+      v.paths.push_back(path_of(words[i].substr(5)));
+    } else {
+      fail("volume takes path=PATH or paths=fail: " + words[i]);
+    }
+  }
+  s->volumes.push_back(v);
+}
+
+// volumes missing, volumes fail, volumes wait=MS or wait=never.
+void parse_volumes(SimScenario* s, const std::vector<std::string>& words) {
+  if (words.size() != 2) fail("volumes takes missing, fail or wait=MS");
+  if (words[1] == "missing") {
+    s->volume_functions = false;
+  } else if (words[1] == "fail") {
+    s->volumes_ok = false;
+  } else if (words[1].compare(0, 5, "wait=") == 0) {
+    std::string ms = words[1].substr(5);
+    s->volumes_wait_ms = ms == "never" ? kSimNever : number32(ms);
+  } else {
+    fail("volumes takes missing, fail or wait=MS: " + words[1]);
+  }
 }
 
 // wait=QUERY:MS or wait=QUERY:never.
@@ -322,6 +364,10 @@ void parse_line(SimScenario* s, const std::string& line) {
     parse_drive(s, words);
   } else if (verb == "os") {
     parse_os(s, words);
+  } else if (verb == "volume") {
+    parse_volume(s, words);
+  } else if (verb == "volumes") {
+    parse_volumes(s, words);
   } else if (verb == "console") {
     parse_console(s, words);
   } else if (verb == "clock") {
@@ -473,8 +519,25 @@ std::u16string sim_widen(const std::string& bytes) {
   return wide;
 }
 
-const SimDrive* sim_find_drive(const char* root) {
+const SimDrive* sim_find_drive(const char* root, const std::u16string* wide) {
   const std::vector<SimDrive>& drives = sim_scenario().drives;
+  if (wide) {
+    auto same = std::find_if(drives.begin(), drives.end(), [wide](const SimDrive& d) {
+      return sim_same_path(d.wide_root, *wide);
+    });
+    return same == drives.end() ? nullptr : &*same;
+  }
   auto found = find_drive(drives, root);
   return found == drives.end() ? nullptr : &*found;
+}
+
+bool sim_same_path(const std::u16string& a, const std::u16string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char16_t x = a[i], y = b[i];
+    if (x >= u'a' && x <= u'z') x = static_cast<char16_t>(x - u'a' + u'A');
+    if (y >= u'a' && y <= u'z') y = static_cast<char16_t>(y - u'a' + u'A');
+    if (x != y) return false;
+  }
+  return true;
 }

@@ -16,6 +16,7 @@ const uint32_t kSimNever = UINT32_MAX;
 
 struct SimDrive {
   std::string root;  // as the program asks for it, ending in a backslash
+  std::u16string wide_root;  // as the system spells it
   int type = 3;
   bool volume_ok = true;
   bool no_medium = false;  // the volume query finds no medium (ERROR_NOT_READY)
@@ -33,6 +34,21 @@ struct SimDrive {
   bool ioctl_ok = false;  // the 7303h device request
   uint32_t ioctl[2] = {};  // sectors/cluster, bytes/sector
   uint32_t wait_ms[kQueryCount] = {};  // how long each query takes; kSimNever
+};
+
+// A path that reaches a volume: its Shift-JIS form, "?" for each character
+// Shift-JIS lacks, and its UTF-16.
+struct SimPath {
+  std::string narrow;
+  std::u16string wide;
+};
+
+// A volume as FindFirstVolumeW and FindNextVolumeW list it, with its paths
+// as GetVolumePathNamesForVolumeNameW gives them.
+struct SimVolume {
+  SimPath name;
+  std::vector<SimPath> paths;
+  bool paths_ok = true;
 };
 
 // One console input record the user "types".
@@ -59,6 +75,10 @@ struct SimScenario {
   bool cwd_ok = true;
   std::string cwd = "C:\\";
   std::vector<SimDrive> drives;
+  std::vector<SimVolume> volumes;
+  bool volume_functions = true;  // kernel32 has them (and the version is 5.0 or later)
+  bool volumes_ok = true;        // FindFirstVolumeW succeeds
+  uint32_t volumes_wait_ms = 0;  // how long the listing takes; kSimNever
   uint32_t logical_drives = 0;  // GetLogicalDrives; the drive lines' letters by default
   bool logical_drives_given = false;
   bool console = false;  // standard output is a console
@@ -93,7 +113,12 @@ std::string sim_final_component(const std::string& path);
 // U+FFFD.
 std::u16string sim_widen(const std::string& bytes);
 
-// The drive whose root equals `root` ignoring ASCII case, or null.
-const SimDrive* sim_find_drive(const char* root);
+// The drive whose root equals `root` ignoring ASCII case, or null; with
+// `wide`, the one whose UTF-16 root equals it.
+const SimDrive* sim_find_drive(const char* root, const std::u16string* wide = nullptr);
+
+// Whether two UTF-16 paths are equal ignoring ASCII case, as Windows
+// compares them.
+bool sim_same_path(const std::u16string& a, const std::u16string& b);
 
 #endif  // VOLSURVEY_PLATFORM_SIM_SCENARIO_H_

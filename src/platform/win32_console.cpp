@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/platform.h"
 #include "platform/win32_text.h"
@@ -195,6 +196,57 @@ bool plat_read_console_input(bool* is_key_event, unsigned char* character) {
     *character = static_cast<unsigned char>(record.Event.KeyEvent.uChar.AsciiChar);
   }
   return true;
+}
+
+namespace {
+
+// The console's own attributes, once the warning colour has been used.
+WORD g_own_attributes = 0;
+bool g_own_known = false;
+volatile bool g_coloured = false;
+
+void restore_colours() {
+  if (g_coloured) {
+    g_coloured = false;
+    SetConsoleTextAttribute(output_stream(Stream::kOut).handle, g_own_attributes);
+  }
+}
+
+// Ctrl+C and Ctrl+Break end the program by the system's own handler,
+// which runs no exit code: the colours are given back first.
+BOOL WINAPI restore_colours_on_break(DWORD) {
+  restore_colours();
+  return FALSE;
+}
+
+// Bright red on the console's own background; bright yellow where that
+// background has red in it.
+WORD warning_attributes(WORD own) {
+  const WORD background = own & 0xF0;
+  const WORD foreground = (background & BACKGROUND_RED)
+                              ? FOREGROUND_RED | FOREGROUND_GREEN | FOREGROUND_INTENSITY
+                              : FOREGROUND_RED | FOREGROUND_INTENSITY;
+  return background | foreground;
+}
+
+}  // namespace
+
+void plat_text_colour(TextColour colour) {
+  OutputStream& s = output_stream(Stream::kOut);
+  if (!s.is_console) return;
+  if (colour == TextColour::kNormal) {
+    restore_colours();
+    return;
+  }
+  if (!g_own_known) {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(s.handle, &info)) return;
+    g_own_attributes = info.wAttributes;
+    g_own_known = true;
+    SetConsoleCtrlHandler(restore_colours_on_break, TRUE);
+    atexit(restore_colours);
+  }
+  if (SetConsoleTextAttribute(s.handle, warning_attributes(g_own_attributes))) g_coloured = true;
 }
 
 uint32_t plat_tick_count() { return GetTickCount(); }

@@ -260,9 +260,32 @@ char16_t* plat_drive_name(const char* text, size_t length, const char* source) {
   return units;
 }
 
+namespace {
+
+// Wine answers DRIVE_UNKNOWN for a volume named by its volume name
+// ("\\?\Volume{...}\"), which its volume and size queries take; the type
+// of a path of the same volume stands in.  Windows itself knows the type.
+UINT volume_name_type(const wchar_t* root) {
+  typedef BOOL(WINAPI * PathNames)(LPCWSTR, LPWSTR, DWORD, PDWORD);
+  if (wcsncmp(root, L"\\\\?\\Volume{", 11) != 0) return DRIVE_UNKNOWN;
+  FARPROC entry = kernel_entry("GetVolumePathNamesForVolumeNameW");
+  if (!entry) return DRIVE_UNKNOWN;
+  wchar_t paths[MAX_PATH + 2] = {};
+  DWORD needed = 0;
+  // Only the first path is read: a list cut short still holds it whole.
+  const BOOL ok = reinterpret_cast<PathNames>(reinterpret_cast<void (*)()>(entry))(
+      root, paths, MAX_PATH, &needed);
+  if ((!ok && GetLastError() != ERROR_MORE_DATA) || paths[0] == L'\0') return DRIVE_UNKNOWN;
+  paths[MAX_PATH] = L'\0';
+  return GetDriveTypeW(paths);
+}
+
+}  // namespace
+
 Answer plat_drive_type(DriveAsking* drive, int* type) {
-  const UINT answer = drive->wide_root ? GetDriveTypeW(drive->wide_root)
-                                       : GetDriveTypeA(drive->root);
+  UINT answer = drive->wide_root ? GetDriveTypeW(drive->wide_root)
+                                 : GetDriveTypeA(drive->root);
+  if (answer == DRIVE_UNKNOWN && drive->wide_root) answer = volume_name_type(drive->wide_root);
   if (out_of_time(drive)) return Answer::kNoAnswer;
   *type = static_cast<int>(answer);
   return Answer::kOk;

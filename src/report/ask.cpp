@@ -8,6 +8,7 @@
 #include "driver/settings.h"
 #include "platform/platform.h"
 #include "report/size.h"
+#include "report/threshold.h"
 #include "report/volume.h"
 
 // The answers as they are asked.  A drive that does not answer in time
@@ -21,8 +22,12 @@ struct DriveQuestions {
 
 namespace {
 
+// The size is asked for the size report, for the list's figures, and for
+// the thresholds, which would otherwise call any drive not full.
+bool size_wanted() { return settings.show_size || settings.list_mode || threshold_set(); }
+
 // The step of the settings' last question.
-Reached last_step() { return settings.show_size ? Reached::kSize : Reached::kVolume; }
+Reached last_step() { return size_wanted() ? Reached::kSize : Reached::kVolume; }
 
 void publish(DriveQuestions* q, Reached step) {
   q->record.reached = step;
@@ -35,13 +40,14 @@ void ask_drive(DriveAsking* drive, void* context) {
   DriveRecord& r = q->record;
   // The volume report runs even when it prints nothing: it rejects an
   // unreadable drive and finds what the size report needs.
-  r.stop = ask_drive_type(drive, settings.show_volume && !settings.wide_mode, &r.facts);
+  const bool type_shown = settings.list_mode || (settings.show_volume && !settings.wide_mode);
+  r.stop = ask_drive_type(drive, type_shown, &r.facts);
   if (r.stop != Stop::kNone) return;
   publish(q, Reached::kDriveType);
   r.stop = ask_volume(drive, &r.facts, &r.volume);
   if (r.stop != Stop::kNone) return;
   publish(q, Reached::kVolume);
-  if (!settings.show_size) return;
+  if (!size_wanted()) return;
   r.stop = ask_size(drive, r.facts, &r.size);
   if (r.stop != Stop::kNone) return;
   publish(q, Reached::kSize);

@@ -3,6 +3,7 @@
 #include "driver/settings.h"
 #include "report/size.h"
 #include "report/stops.h"
+#include "report/threshold.h"
 #include "report/volume.h"
 
 namespace {
@@ -83,7 +84,10 @@ bool print_drive_json(JsonWriter* w, const char16_t* name, const DriveRecord* re
     const bool volume_shown = settings.show_volume != 0;
     if (volume_shown && r.reached >= Reached::kDriveType) print_type(w, r.facts.drive_type);
     if (volume_shown && r.reached >= Reached::kVolume) print_volume_members(w, r);
-    if (settings.show_size && r.reached >= Reached::kSize) print_size_members(w, r.size);
+    if (settings.show_size && r.reached >= Reached::kSize) {
+      print_size_members(w, r.size);
+      if (threshold_set()) json_bool(w, "over_threshold", over_threshold(r));
+    }
     error = drive_stop_words(r, whole_machine);
     if (r.stop == Stop::kNoMedium && !error) json_bool(w, "no_medium", true);
   }

@@ -28,9 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   for (int flag : {settings.pause_mode, settings.show_volume, settings.show_size,
-                   settings.wide_mode}) {
+                   settings.wide_mode, settings.list_mode}) {
     if (flag != 0 && flag != 1) abort();
   }
+  if (settings.used_limit > 100) abort();
   // Only an "s" switch turns the size report off.
   if (!settings.show_size && text.find_first_of("sS") == std::string::npos) abort();
   return 0;

@@ -89,6 +89,33 @@ char16_t* plat_drive_name(const char* text, size_t length, const char*) {
   return name;
 }
 
+MountList plat_mount_folders(uint32_t, const MountFolder** folders, size_t* count) {
+  // Folders inside one another, a name with a 0x5C second byte, and a
+  // volume named by its volume name, in no order.
+  static const MountFolder kFolders[] = {
+      {"C:\\Data\\Sub\\", u"C:\\Data\\Sub\\"},
+      {"\\\\?\\Volume{0}\\", u"\\\\?\\Volume{0}\\"},
+      {"C:\\Data\\", u"C:\\Data\\"},
+      {"D:\\\x83\x5C\\", u"D:\\\u30bd\\"},
+  };
+  const uint32_t kind = mix("volumes", 0) % 5;
+  *folders = kFolders;
+  *count = 0;
+  if (kind == 0) return MountList::kMissing;
+  if (kind == 1) return MountList::kNoAnswer;
+  *count = kind == 3 ? 0 : 1 + mix("volumes", 1) % 4;
+  return kind == 2 ? MountList::kFailed : MountList::kOk;
+}
+
+const char* plat_mount_folder_of(const char* path, uint32_t) {
+  // Now and then a folder, on the path's drive or another.
+  switch (mix(path, 7) % 4) {
+    case 0: return "C:\\Data\\";
+    case 1: return "C:\\";
+    default: return nullptr;
+  }
+}
+
 Answer plat_drive_type(DriveAsking* drive, int* type) {
   const char* root = drive->root;
   if (silent(root, 11)) return Answer::kNoAnswer;
@@ -201,6 +228,8 @@ bool plat_console_screen_info(int32_t*, int32_t*, int32_t*) { return false; }
 void plat_flush_console_input() {}
 
 bool plat_read_console_input(bool*, unsigned char*) { return false; }
+
+void plat_text_colour(TextColour) {}
 
 uint32_t plat_tick_count() { return 0; }
 

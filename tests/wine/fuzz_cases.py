@@ -226,7 +226,9 @@ class Generator:
         return self.r.choice([
             "v", "v-", "s", "s-", "w", "w-", "p", "p-", "V", "S-", "?", "help", "HeLp", "x",
             "", "t", "t0", "t1", "t30", "t86400", "t86401", "t4294967296", "t-1", "t1x",
-            "t" + "9" * self.r.randint(5, 40), "t007", "v--", "?x", self.text(2)])
+            "t" + "9" * self.r.randint(5, 40), "t007", "v--", "?x", "l", "l-", "L", "u1",
+            "u90", "u100", "u0", "u101", "u-", "f0", "f10G", "f1k", "f16777216T", "f-", "j",
+            self.text(2)])
 
     def option(self, switch=None):
         switch = switch or self.r.choice(["/", "/", self.switch, "-"])

@@ -12,6 +12,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import fuzz_cases  # noqa: E402
+import test_list  # noqa: E402
 import wine_heap  # noqa: E402
 import winelib  # noqa: E402
 
@@ -234,6 +235,86 @@ class ProgramModels(unittest.TestCase):
         self.assertEqual(first, fuzz_cases.draw_case("nt-en-1-1", "nt", "C.UTF-8"))
         others = [fuzz_cases.draw_case(f"nt-en-1-{i}", "nt", "C.UTF-8") for i in range(2, 40)]
         self.assertGreater(len({repr(c) for c in others}), 35)
+
+
+def members(drive, kind, fs, label, total, free):
+    return dict(drive=drive, type=kind, file_system=fs, label=label, total_bytes=total,
+                free_bytes=free)
+
+
+class ListModel(unittest.TestCase):
+    """The list suite's model of a /l line, against lines of the golden
+    cases, and its reading of the console's colours."""
+
+    def test_lines_of_the_golden_cases(self):
+        cases = [
+            (members("B:", "REMOVABLE", "FAT", "ｱｲｳｴｵｶｷｸｹｺｻｼｽ", 512, 0),
+             "  B:       REMOVABLE FAT    ｱｲｳｴｵｶｷｸｹｺ…      512        0   100% [##########]"),
+            (members("C:", "FIXED", "NTFS", "システム", 10 << 30, 1 << 30),
+             "  C:       FIXED     NTFS   システム        10.0G     1.0G    90% [#########.]"),
+            (members("E:", "FIXED", "NTFS", "データベース用ボリューム", 10 << 30, 0),
+             "  E:       FIXED     NTFS   データベー…    10.0G        0   100% [##########]"),
+            (members("G:", "RAMDISK", "FAT32", "Aデータベース", 10 << 30, 10 << 30),
+             "  G:       RAMDISK   FAT32  Aデータベ…     10.0G    10.0G     0% [..........]"),
+            (members("H:", "不明", "VeryLongFsName", "ODD", 4096000, 36864),
+             "  H:       不明      Very… ODD              3.9M    36.0K   100% [#########.]"),
+            (members("R:", "REMOTE", "NTFS", "12345678901", 4096000, 4096),
+             "  R:       REMOTE    NTFS   12345678901      3.9M     4.0K   100% [#########.]"),
+            (members("Z:", "FIXED", "NTFS", "", 1024, 1024),
+             "  Z:       FIXED     NTFS                    1.0K     1.0K     0% [..........]"),
+            (members("D:", "FIXED", "NTFS", "DATA", 1000000009, 100000001),
+             "  D:       FIXED     NTFS   DATA           953.6M    95.3M    90% [########..]"),
+        ]
+        for report, line in cases:
+            with self.subTest(drive=report["drive"]):
+                self.assertEqual(test_list.line_for(report), line)
+        self.assertEqual(test_list.line_for(members("N:", "REMOTE", "NTFS", "FAR", 1, 1),
+                                            word="応答なし"),
+                         "  N:       REMOTE    NTFS   FAR          応答なし")
+
+    def test_free_space_drifts_only_so_far(self):
+        report = members("Z:", "FIXED", "NTFS", "", 100 << 30, 40 << 30)
+        expected = test_list.line_for(report)
+
+        def at(free, **changes):
+            return test_list.line_for(dict(report, free_bytes=free, **changes))
+
+        cases = [
+            (expected, expected),
+            # 10 MiB taken since the report: the same tenth of a G.
+            (at((40 << 30) - (10 << 20)), expected),
+            # 200 MiB later, a percent further on; 1 GiB later, too far.
+            (at((40 << 30) - (200 << 20)), expected),
+            (at((40 << 30) + (200 << 20)), expected),
+            (at(39 << 30), None),
+            # A share or a bar that no free space near the report's gives.
+            (at(40 << 30).replace("60%", "59%"), None),
+            (at(40 << 30).replace("[######....]", "[####......]"), None),
+            # A total that differs, figures out of their columns, another
+            # drive: never.
+            (at(40 << 30, total_bytes=101 << 30), None),
+            (expected.replace("  40.0G", " 40.0G "), None),
+            (expected.replace("Z:", "Y:"), None),
+        ]
+        for actual, settled in cases:
+            with self.subTest(actual=actual):
+                self.assertEqual(test_list.drifted(actual, expected, report, 256 << 20),
+                                 settled or actual)
+
+    def test_colours_carry_from_row_to_row(self):
+        own, red = (None, None), ("91", None)
+        cases = [
+            ("plain \x1b[91mRED\x1b[39m back", [("plain RED back", {own, red})]),
+            ("\x1b[91m! C:\x1b[39m\n  D:", [("! C:", {red}), ("  D:", {own})]),
+            # A colour left on reaches the next command's text.
+            ("\x1b[91m! C:\nAFTER", [("! C:", {red}), ("AFTER", {red})]),
+            ("\x1b[1;38;5;9;44mX\x1b[0m Y\x1b[97;49mZ",
+             [("X YZ", {("38;5;9", "44"), own, ("97", None)})]),
+            ("\x1b[91m   \x1b[mA", [("   A", {own})]),
+        ]
+        for capture, rows in cases:
+            with self.subTest(capture=capture):
+                self.assertEqual(test_list.colours(capture), rows)
 
 
 if __name__ == "__main__":

@@ -24,7 +24,9 @@ class Pane:
     write their trace there, and the pane shows the console alone."""
     count = 0
 
-    def __init__(self, wine, exe, args, locale=None, log=None, env=None):
+    def __init__(self, wine, exe, args, locale=None, log=None, env=None, then=None):
+        """then: a shell command the pane runs once the program has ended,
+        as a user's next command would, before the exit code is known."""
         # A server of its own per pane: a server being killed cannot take a
         # new session.
         Pane.count += 1
@@ -39,7 +41,8 @@ class Pane:
         env = " ".join(f"{k}={shlex.quote(v)}" for k, v in wine.run_env(locale, env).items()
                        if k.startswith("WINE") or k in ("LANG", "LC_ALL"))
         command = (f"env {env} {loader(exe)} {shlex.quote(exe)} {' '.join(args)} "
-                   f"2> {shlex.quote(self.log)}; echo $? > {self.status}; sleep 600")
+                   f"2> {shlex.quote(self.log)}; code=$?; {then or ':'}; "
+                   f"echo $code > {self.status}; sleep 600")
         self.tmux("new-session", "-d", "-x", "80", "-y", "25", command)
 
     def tmux(self, *args):

@@ -61,6 +61,11 @@ volsurvey_wine_test(without_932 test_without_932.py)
 volsurvey_wine_test(all_drives test_all_drives.py --holder $<TARGET_FILE:hold_drive>)
 # /j against the text reports, labels beyond Shift-JIS, and a dead drive.
 volsurvey_wine_test(json test_json.py --holder $<TARGET_FILE:hold_drive>)
+# /l against the text reports, the thresholds' marks and colour, dead drives.
+volsurvey_wine_test(list test_list.py --holder $<TARGET_FILE:hold_drive>)
+# Volumes mounted in folders: what Wine answers, and that letters, paths
+# and volume names report as they must; list_volumes shows Wine's answers.
+volsurvey_wine_test(mount_folders test_mount_folders.py --volumes $<TARGET_FILE:list_volumes>)
 # The checks catch what they are there for: faults planted in a program of
 # their own; the traps only where the build is checked.
 if(VOLSURVEY_CHECKED)

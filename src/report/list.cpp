@@ -1,0 +1,218 @@
+#include "report/list.h"
+
+#include <cstring>
+
+#include "console/pager.h"
+#include "platform/platform.h"
+#include "report/scale.h"
+#include "report/size.h"
+#include "report/stops.h"
+#include "report/threshold.h"
+#include "report/volume.h"
+#include "text/sjis.h"
+#include "text/strings.h"
+
+namespace {
+
+// Column widths.  Shift-JIS takes one column a byte: a double-byte
+// character is a wide one, a half-width kana a narrow one.
+const size_t kMarkWidth = 2;
+const size_t kNameWidth = 8;
+const size_t kTypeWidth = 9;
+const size_t kFsWidth = 6;
+const size_t kLabelWidth = 12;
+const size_t kFigureWidth = 8;
+const size_t kPercentWidth = 6;
+const size_t kBarCells = 10;
+const size_t kBarWidth = kBarCells + 2;
+
+// Where the figures start after the mark: after the name, type, file system and
+// label columns, each followed by a blank.
+const size_t kFiguresColumn = kNameWidth + 1 + kTypeWidth + 1 + kFsWidth + 1 +
+                              kLabelWidth + 1;
+
+const char kCutMark[] = "…";
+
+// One line being laid out; wide enough for the widest line the columns
+// allow, long names aside, which go out on their own.
+struct Line {
+  char text[128];
+  size_t length = 0;
+
+  void add(const char* bytes, size_t n) {
+    memcpy(text + length, bytes, n);
+    length += n;
+  }
+  void blanks(size_t n) {
+    memset(text + length, ' ', n);
+    length += n;
+  }
+  // `s` in a column of `width`, left-aligned, then the blank that parts
+  // it from the next; a text too wide is cut after a whole character and
+  // ends in the cut mark.
+  void column(const char* text, size_t width) {
+    // A lead byte without its second byte shows as "?", so that it takes
+    // no blank of the next column along.
+    char s[kNameBufferSize + 1];
+    size_t n = strlen(text);
+    if (n > kNameBufferSize) n = kNameBufferSize;
+    copy_showable(s, text, n);
+    if (n <= width) {
+      add(s, n);
+      blanks(width - n + 1);
+      return;
+    }
+    const size_t kept = whole_characters(s, width - (sizeof kCutMark - 1));
+    add(s, kept);
+    add(kCutMark, sizeof kCutMark - 1);
+    blanks(width - kept - (sizeof kCutMark - 1) + 1);
+  }
+  // `s` right-aligned in a column of at least `width`.
+  void right(const char* s, size_t width) {
+    size_t n = strlen(s);
+    if (n < width) blanks(width - n);
+    add(s, n);
+  }
+  void trim() {
+    while (length > 0 && text[length - 1] == ' ') --length;
+  }
+};
+
+// A capacity as the size report scales it: 10.0G, or the count alone
+// below 1024 bytes.  `out` holds 24 bytes.
+const char* scaled(uint64_t count, char* out) {
+  ScaledBytes s = scale_bytes(count);
+  format_decimal(s.whole, out);
+  if (s.unit != 0) {
+    size_t n = strlen(out);
+    out[n] = '.';
+    out[n + 1] = static_cast<char>('0' + s.tenth);
+    out[n + 2] = s.unit;
+    out[n + 3] = '\0';
+  }
+  return out;
+}
+
+// The figures: total, free, used share and bar.
+void add_figures(Line* line, const SizeFigures& f) {
+  char total[24], free[24];
+  line->right(scaled(total_capacity(f), total), kFigureWidth);
+  line->blanks(1);
+  line->right(scaled(free_capacity(f), free), kFigureWidth);
+  line->blanks(1);
+  const int percent = used_percent(f);
+  char percent_text[8] = "-";
+  if (percent >= 0) {
+    format_decimal(static_cast<uint64_t>(percent), percent_text);
+    strcat(percent_text, "%");
+  }
+  line->right(percent_text, kPercentWidth);
+  line->blanks(1);
+  // A cell is filled for each whole tenth in use: only a full drive fills
+  // the bar.
+  size_t filled = 0;
+  const uint64_t total_bytes = total_capacity(f), used = used_bytes(f);
+  while (total_bytes != 0 && filled < kBarCells &&
+         share_at_least(used, total_bytes, static_cast<uint32_t>(filled) + 1, kBarCells)) {
+    ++filled;
+  }
+  char bar[kBarWidth + 1];
+  bar[0] = '[';
+  for (size_t i = 0; i < kBarCells; ++i) bar[1 + i] = i < filled ? '#' : '.';
+  bar[kBarCells + 1] = ']';
+  bar[kBarWidth] = '\0';
+  line->add(bar, kBarWidth);
+}
+
+// The short word that stands in place of the figures of a drive that has
+// none: it holds no medium, could not be read, or did not answer.
+const char* stop_word(const DriveRecord* record) {
+  if (!record) return "参照不可";
+  switch (record->stop) {
+    case Stop::kNone: return nullptr;
+    case Stop::kNoMedium: return "メディアなし";
+    case Stop::kNoAnswer: return "応答なし";
+    case Stop::kNoRootDir:
+    case Stop::kUnreadable:
+    case Stop::kCapacityUnreadable: return "参照不可";
+  }
+  return nullptr;
+}
+
+// A line out after its mark, counted by the pager; a marked one in the
+// warning colour, the console's own colours back before its line end, so
+// that neither a pause prompt nor what follows the run takes them.
+void emit(const char* mark, const char* text, size_t n, bool marked) {
+  if (marked) plat_text_colour(TextColour::kWarning);
+  int bytes = out_write(mark, kMarkWidth);
+  bytes += out_write(text, n);
+  if (marked) plat_text_colour(TextColour::kNormal);
+  bytes += out_write("\n", 1);
+  report_pager_count(bytes, kPausePrompt);
+}
+
+}  // namespace
+
+void print_list_heading() {
+  Line line;
+  line.column("ドライブ", kNameWidth);
+  line.column("種別", kTypeWidth);
+  line.column("FS", kFsWidth);
+  line.column("ラベル", kLabelWidth);
+  line.right("全容量", kFigureWidth);
+  line.blanks(1);
+  line.right("空容量", kFigureWidth);
+  line.blanks(1);
+  line.right("使用率", kPercentWidth);
+  line.blanks(1);
+  line.add("使用状況", strlen("使用状況"));
+  emit("  ", line.text, line.length, false);
+}
+
+void print_list_line(const char* name, const DriveRecord* record) {
+  const bool marked = record && over_threshold(*record);
+  // The mark opens the drive's first line only, so that a script counts
+  // one marked line a drive.
+  const char* mark = marked ? "! " : "  ";
+  const size_t name_length = strlen(name);
+  Line line;
+  if (name_length > kNameWidth) {
+    // The name alone, as wide as it is; the rest follows under it.
+    emit(mark, name, name_length, marked);
+    mark = "  ";
+    line.blanks(kNameWidth + 1);
+  } else {
+    line.column(name, kNameWidth);
+  }
+  if (record && record->reached >= Reached::kDriveType) {
+    const char* type = drive_type_word(record->facts.drive_type);
+    line.column(type ? type : "不明", kTypeWidth);
+  } else {
+    line.blanks(kTypeWidth + 1);
+  }
+  if (record && record->reached >= Reached::kVolume) {
+    line.column(record->facts.fs_name, kFsWidth);
+    line.column(record->volume.label, kLabelWidth);
+  } else {
+    line.blanks(kFsWidth + 1 + kLabelWidth + 1);
+  }
+  const char* word = stop_word(record);
+  if (word) {
+    line.add(word, strlen(word));
+  } else {
+    Line figures;
+    add_figures(&figures, record->size);
+    if (kMarkWidth + kFiguresColumn + figures.length > kListWidth) {
+      // A capacity of ten thousand G or more widens its column: the
+      // figures go on a line of their own, ending where every line ends.
+      line.trim();
+      emit(mark, line.text, line.length, marked);
+      mark = "  ";
+      line.length = 0;
+      line.blanks(kListWidth - kMarkWidth - figures.length);
+    }
+    line.add(figures.text, figures.length);
+  }
+  line.trim();
+  emit(mark, line.text, line.length, marked);
+}
