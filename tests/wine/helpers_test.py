@@ -118,6 +118,9 @@ IMPORTS = {"GetEnvironmentStringsW", "FreeEnvironmentStringsW", "malloc", "free"
 
 
 class HeapDamageOwner(unittest.TestCase):
+    def test_imports_of_a_file_that_is_no_program(self):
+        self.assertIsNone(wine_heap.imported_functions(os.path.abspath(__file__)))
+
     def test_wines_own_only_when_proven(self):
         environment = wine_heap.environment_floor({"PATH": "/usr/bin", "LANG": "C"})
         cases = [
@@ -137,6 +140,7 @@ class HeapDamageOwner(unittest.TestCase):
             ("a message naming no block", HEAP_TRACE, ["0024:err:heap:x heap 340000"],
              IMPORTS, False),
             ("no error at all", HEAP_TRACE, [], IMPORTS, False),
+            ("a program whose imports cannot be read", HEAP_TRACE, [FREED_BLOCK], None, False),
         ]
         for what, trace, errors, imports, owned in cases:
             with self.subTest(what):

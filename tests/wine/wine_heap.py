@@ -70,10 +70,15 @@ def process_heap(trace):
 
 
 def imported_functions(exe):
-    """The names a PE program imports by name, from any DLL."""
+    """The names a PE program imports by name, from any DLL; None for a
+    file that is no PE program."""
     with open(exe, "rb") as f:
         data = f.read()
+    if data[:2] != b"MZ" or len(data) < 0x40:
+        return None
     pe = struct.unpack_from("<I", data, 0x3C)[0]
+    if data[pe:pe + 4] != b"PE\0\0":
+        return None
     sections, optional_size = struct.unpack_from("<H12xH", data, pe + 6)
     optional = pe + 24
     wide = struct.unpack_from("<H", data, optional)[0] == 0x20B
@@ -137,6 +142,8 @@ def verdict(trace, errors, imports, environment_bytes):
     heap = process_heap(trace)
     if heap is None:
         return Verdict(False, "the heap trace does not begin with the process heap's creation")
+    if imports is None:
+        return Verdict(False, "the program's imports cannot be read")
     givers = sorted(set(imports) & PROCESS_HEAP_GIVERS)
     if givers:
         return Verdict(False, f"the program imports {', '.join(givers)}: it may write into "

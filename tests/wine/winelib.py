@@ -263,9 +263,18 @@ class Wine:
 
         def once():
             with told_if_slow(f"the run of {os.path.basename(exe)} {' '.join(args)}", base):
-                result = subprocess.run([loader(exe, bits), exe] + args, env=environment,
-                                        capture_output=True, stdin=subprocess.DEVNULL,
-                                        timeout=hang_guard(timeout, base), cwd=cwd)
+                try:
+                    result = subprocess.run([loader(exe, bits), exe] + args, env=environment,
+                                            capture_output=True, stdin=subprocess.DEVNULL,
+                                            timeout=hang_guard(timeout, base), cwd=cwd)
+                except subprocess.TimeoutExpired as e:
+                    # Wine that found its process heap damaged asserts again
+                    # and again and never ends: such a run is told by its
+                    # heap errors (exit code None), any other hang raises.
+                    if not heap_lines(e.stderr or b"")[1]:
+                        raise
+                    result = subprocess.CompletedProcess(e.cmd, None, e.output or b"",
+                                                         e.stderr)
             return result, result.stderr
 
         result = unless_wines_own(once, exe, environment)
