@@ -299,6 +299,7 @@ def unless_wines_own(once, exe, environment):
     found = wine_heap.verdict(stderr, errors, wine_heap.imported_functions(exe),
                               wine_heap.environment_floor(environment))
     if not found.wines_own:
+        print(f"     heap damage not proven Wine's own, so the program's: {found.reason}")
         return result
     print(f"     Wine's own heap damage, not the program's: {errors[0]}\n"
           f"       ({found.reason}); the run is tried once more")
