@@ -30,14 +30,17 @@ import time
 
 from fuzz_cases import (ANSI_CODE_PAGE, command_line, draw_case, drive_root, program_bytes,
                         whole_shift_jis)
+import wine_heap
 from wide_runs import WideRunner
-from winelib import LOCALES, Wine, pe_bits, windows_path
+from winelib import HANG_TIMES, LOCALES, Wine, empty_programs, hang_guard, pe_bits, windows_path
 
 SHORT_LOCALE = {"C.UTF-8": "en", "ja_JP.UTF-8": "ja"}
 # Run a family this long before the other takes its turn: switching costs a
 # restart of Wine.
 TURN_SECONDS = 60
-RUN_LIMIT = 20.0  # seconds a run may take
+# Seconds a run may take beyond HANG_TIMES the baseline (an empty program's
+# run just before).
+RUN_LIMIT = 20.0
 # Failures of one kind told in full; the rest are counted.
 TOLD_PER_KIND = 3
 
@@ -58,6 +61,7 @@ class Bed:
     def __init__(self, opts, wine):
         self.wine = wine
         self.bits = pe_bits(opts.exe)
+        empty_programs(opts.exe)
         self.sim = os.path.abspath(opts.sim)
         self.folder = os.path.join(os.path.dirname(wine.prefix), "fuzz")
         shutil.rmtree(self.folder, ignore_errors=True)
@@ -66,6 +70,7 @@ class Bed:
         shutil.copy(opts.exe, self.exe)
         self.config = os.path.join(self.folder, "volsurvey.cfg")
         self.runner_exe = os.path.abspath(opts.runner)
+        self.imports = wine_heap.imported_functions(self.exe)
         self.runners = {}
 
     def families(self):
@@ -98,8 +103,18 @@ class Bed:
 
     def run_real(self, case):
         args = [windows_path(self.exe)] + case.args
-        return self.runners[case.locale].run(self.exe, command_line(args[0], args[1:]),
-                                              case.env, RUN_LIMIT)
+        line = command_line(args[0], args[1:])
+        limit = hang_guard(RUN_LIMIT, self.wine.baseline(self.bits))
+        run = self.runners[case.locale].run(self.exe, line, case.env, limit)
+        if not run.heap_errors:
+            return run
+        found = wine_heap.verdict(run.trace, run.heap_errors, self.imports,
+                                  wine_heap.environment_floor(dict(case.env)))
+        if not found.wines_own:
+            return run
+        print(f"     Wine's own heap damage, not the program's: {run.heap_errors[0]}\n"
+              f"       ({found.reason}); the run is tried once more")
+        return self.runners[case.locale].run(self.exe, line, case.env, limit)
 
     def scenario(self, case, roots):
         lines = ["os nt 6.1" if case.family == "nt" else "os 9x 4.10",
@@ -157,7 +172,8 @@ def failures_of(run, expected):
     """What is wrong with a run: (kind, detail) pairs."""
     found = []
     if run.exit_code is None:
-        found.append(("no end within its time", f"{RUN_LIMIT:.0f} s"))
+        found.append(("no end within its time", f"{run.limit:.0f} s: {RUN_LIMIT:.0f} s and "
+                                                f"{HANG_TIMES} times an empty program's start"))
     elif run.exit_code not in (0, 1, 2):
         found.append((f"exit code {run.exit_code:#x}", "; ".join(run.wine_notes)))
     if run.heap_errors:

@@ -4,6 +4,7 @@ without Wine: reading Wine's heap channel out of a standard error, and the
 fuzzer's models of what the program makes of its input (run by the host
 preset: ctest --preset host -R wine_helpers)."""
 
+import io
 import os
 import sys
 import unittest
@@ -12,6 +13,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import fuzz_cases  # noqa: E402
 import test_list  # noqa: E402
+import wine_heap  # noqa: E402
 import winelib  # noqa: E402
 
 TRACE = b"0024:trace:heap:RtlAllocateHeap handle 00C80000, flags 0, size 0x10\n"
@@ -88,6 +90,105 @@ class HeapChannel(unittest.TestCase):
                 sys.stdout = stdout
         self.assertEqual(len(checks.failures), 1)
         self.assertIn("invalid block tail", checks.failures[0])
+
+
+# A run's heap trace as Wine 8 writes it: the process heap made first, the
+# C runtime's heap later, a block of each allocated.
+HEAP_TRACE = b"""\
+0024:trace:heap:RtlCreateHeap flags 0x2, addr 0000000000000000, total_size 0, commit_size 0
+0024:trace:heap:RtlAllocateHeap handle 0000000000340000, flags 0x8, size 0x2000, return 0000000000340370, status 0.
+0024:trace:heap:RtlAllocateHeap handle 0000000000340000, flags 0, size 0x28, return 000000000035D380, status 0.
+0024:trace:heap:RtlAllocateHeap handle 0000000000340000, flags 0, size 0x1596, return 00000000003612E0, status 0.
+0024:trace:heap:RtlCreateHeap flags 0, addr 0000000000000000, total_size 0, commit_size 0
+0024:trace:heap:RtlAllocateHeap handle 0000000000C80000, flags 0, size 0x10, return 0000000000C838A0, status 0.
+0024:trace:heap:RtlFreeHeap handle 0000000000340000, flags 0, ptr 000000000035D380, return 1, status 0.
+"""
+# Wine's message for a freed block of its own written to, as the suite met
+# it, and the planted overflow of a block the program's malloc gave.
+FREED_BLOCK = ("0024:err:heap:validate_used_block heap 0000000000340000, "
+               "block 000000000035D378: free block overwritten")
+PROGRAM_BLOCK = ("0024:err:heap:validate_used_block heap 0000000000C80000, "
+                 "block 0000000000C83898: invalid block tail")
+ENVIRONMENT_BLOCK = ("0024:err:heap:validate_used_block heap 0000000000340000, "
+                     "block 00000000003612D8: invalid block tail")
+UNKNOWN_BLOCK = ("0024:err:heap:validate_used_block heap 0000000000340000, "
+                 "block 0000000000399990: free block overwritten")
+IMPORTS = {"GetEnvironmentStringsW", "FreeEnvironmentStringsW", "malloc", "free",
+           "GetVolumeInformationW"}
+
+
+class HeapDamageOwner(unittest.TestCase):
+    def test_imports_of_a_file_that_is_no_program(self):
+        self.assertIsNone(wine_heap.imported_functions(os.path.abspath(__file__)))
+
+    def test_wines_own_only_when_proven(self):
+        environment = wine_heap.environment_floor({"PATH": "/usr/bin", "LANG": "C"})
+        cases = [
+            ("a freed block of Wine's own", HEAP_TRACE, [FREED_BLOCK], IMPORTS, True),
+            ("the program's malloc block overrun", HEAP_TRACE, [PROGRAM_BLOCK], IMPORTS, False),
+            ("Wine's and the program's at once", HEAP_TRACE, [FREED_BLOCK, PROGRAM_BLOCK],
+             IMPORTS, False),
+            ("the environment block the program holds", HEAP_TRACE, [ENVIRONMENT_BLOCK],
+             IMPORTS, False),
+            ("a block the trace does not show", HEAP_TRACE, [UNKNOWN_BLOCK], IMPORTS, False),
+            ("a program that allocates from the process heap", HEAP_TRACE, [FREED_BLOCK],
+             IMPORTS | {"HeapAlloc"}, False),
+            ("a program that takes FormatMessage's buffer", HEAP_TRACE, [FREED_BLOCK],
+             IMPORTS | {"FormatMessageW"}, False),
+            ("a trace cut at its start", HEAP_TRACE.split(b"\n", 1)[1], [FREED_BLOCK],
+             IMPORTS, False),
+            ("a message naming no block", HEAP_TRACE, ["0024:err:heap:x heap 340000"],
+             IMPORTS, False),
+            ("no error at all", HEAP_TRACE, [], IMPORTS, False),
+            ("a program whose imports cannot be read", HEAP_TRACE, [FREED_BLOCK], None, False),
+        ]
+        for what, trace, errors, imports, owned in cases:
+            with self.subTest(what):
+                found = wine_heap.verdict(trace, errors, imports, environment)
+                self.assertEqual(found.wines_own, owned, found.reason)
+                self.assertTrue(found.reason)
+
+    def test_the_environment_floor_grows_with_the_environment(self):
+        cases = [({}, 0), ({"A": "b"}, 8), ({"A": "b", "WINEDEBUG": "+heap"}, 8),
+                 ({"A": "b", "LANG": "ja_JP.UTF-8"}, 8 + 34)]
+        for env, floor in cases:
+            with self.subTest(env=env):
+                self.assertEqual(wine_heap.environment_floor(env), floor)
+
+    def test_a_wine_damaged_run_is_told_and_run_again(self):
+        runs = []
+
+        def once(trace):
+            def run():
+                runs.append(trace)
+                return len(runs), trace
+            return run
+
+        cases = [
+            ("Wine's own damage: told, run again", HEAP_TRACE + FREED_BLOCK.encode(), 2, True),
+            ("the program's: its run stands", HEAP_TRACE + PROGRAM_BLOCK.encode(), 1, False),
+            ("no damage", HEAP_TRACE, 1, False),
+        ]
+        exe = os.path.abspath(__file__)  # any file: imports are looked up below
+        for what, trace, count, told in cases:
+            with self.subTest(what):
+                del runs[:]
+                output = io.StringIO()
+                imports = wine_heap.imported_functions
+                wine_heap.imported_functions = lambda _: IMPORTS
+                stdout, sys.stdout = sys.stdout, output
+                try:
+                    result = winelib.unless_wines_own(once(trace), exe,
+                                                      {"PATH": "/usr/local/bin:/usr/bin:/bin"})
+                finally:
+                    sys.stdout = stdout
+                    wine_heap.imported_functions = imports
+                self.assertEqual(result, count)
+                self.assertEqual("Wine's own heap damage, not the program's" in
+                                 output.getvalue(), told)
+                if told:
+                    self.assertIn("free block overwritten", output.getvalue())
+                    self.assertIn("process heap (0x340000)", output.getvalue())
 
 
 class ProgramModels(unittest.TestCase):

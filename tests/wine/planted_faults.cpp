@@ -3,6 +3,12 @@
 //   planted_faults none           prints "done" and ends with 0
 //   planted_faults heap-tail N    writes N bytes past the end of a 16-byte
 //                                 block, then frees it (Wine's heap checks)
+//   planted_faults environment-tail N
+//                                 writes N bytes past the end of the block
+//                                 GetEnvironmentStringsW gives, the one block
+//                                 of Wine's process heap a program holds,
+//                                 then hands it back (damage there is still
+//                                 the program's)
 //   planted_faults stack N        writes N bytes past a 16-byte array on the
 //                                 stack, then returns (the stack guard)
 //   planted_faults fortify N      copies 16 + N bytes into a 16-byte array
@@ -11,6 +17,8 @@
 // The sizes come from the command line and the writes go through volatile
 // pointers, so that the compiler neither refuses the faults nor takes one
 // check's fault for another's.
+#include <windows.h>
+
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +51,12 @@ int main(int argc, char** argv) {
     char* block = static_cast<char*>(malloc(16));
     overrun(block, 16 + over);
     free(block);
+  } else if (strcmp(fault, "environment-tail") == 0) {
+    wchar_t* block = GetEnvironmentStringsW();
+    size_t units = 0;
+    while (block[units]) units += wcslen(block + units) + 1;
+    overrun(reinterpret_cast<char*>(block + units + 1), over);
+    FreeEnvironmentStringsW(block);
   } else if (strcmp(fault, "stack") == 0) {
     printf("%d\n", stack_fault(over));
   } else if (strcmp(fault, "fortify") == 0) {

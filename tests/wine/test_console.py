@@ -12,7 +12,8 @@ import sys
 import tempfile
 import time
 
-from winelib import LOCALES, heap_errors_in, loader, skip, start
+from winelib import (HANG_TIMES, LOCALES, baseline_text, hang_guard, heap_errors_in, loader,
+                     pe_bits, skip, start)
 
 PROMPT = "(Continue,/All/Quit)"
 
@@ -34,6 +35,9 @@ class Pane:
         self.own_log = None if log else tempfile.mktemp(prefix="volsurvey-errors-")
         self.log = log or self.own_log
         self.written = None
+        # Waits allow for the machine's pace: an empty program's start, just
+        # measured, several times over.
+        self.base = wine.baseline(pe_bits(exe))
         env = " ".join(f"{k}={shlex.quote(v)}" for k, v in wine.run_env(locale, env).items()
                        if k.startswith("WINE") or k in ("LANG", "LC_ALL"))
         command = (f"env {env} {loader(exe)} {shlex.quote(exe)} {' '.join(args)} "
@@ -49,18 +53,20 @@ class Pane:
         return self.tmux("capture-pane", "-p").split("\n")[:25]
 
     def wait_for(self, test, what, timeout=30):
-        deadline = time.time() + timeout
+        deadline = time.time() + hang_guard(timeout, self.base)
         while time.time() < deadline:
             rows = self.rows()
             if test(rows):
                 return rows
             time.sleep(0.2)
-        print(f"timed out waiting for {what}; the pane:")
+        print(f"timed out waiting for {what} ({hang_guard(timeout, self.base):.0f} s: "
+              f"{timeout} s beyond {HANG_TIMES} times the start, {baseline_text(self.base)}); "
+              "the pane:")
         print("\n".join(self.rows()))
         return None
 
     def exit_code(self, timeout=30):
-        deadline = time.time() + timeout
+        deadline = time.time() + hang_guard(timeout, self.base)
         while time.time() < deadline:
             if os.path.exists(self.status) and open(self.status).read().strip():
                 return int(open(self.status).read())

@@ -93,7 +93,7 @@ def long_name_cases(check, wine, builds, mounts):
 
 def main():
     opts, wine, check = start()
-    builds = Builds(opts.exe, opts.peer, check)
+    builds = Builds(opts.exe, opts.peer, check, compared_by_peer=opts.compared_by_peer)
     os.makedirs(opts.mounts, exist_ok=True)
     for stored, typed, windows in NAMES:
         shown = stored[:-4]

@@ -29,8 +29,8 @@ import sys
 
 from report_model import (Volume, WINE_DRIVE_TYPE, drive_name_line, fatal, full_report,
                           volume_lines, wine_answers)
-from winelib import (drive_suite, holding, pe_bits, run_to_file, start_held, volume_label_file,
-                     volume_serial_file, wine_processes)
+from winelib import (baseline_text, drive_suite, holding, pe_bits, run_to_file, start_held,
+                     start_seconds, volume_label_file, volume_serial_file, wine_processes)
 
 LETTER = "N"
 NAME = LETTER + ":"
@@ -103,14 +103,16 @@ class Bed:
         least at_least seconds (the server's delay) and may take its time."""
         what = f"{self.mode}: {what} [{bits}-bit]"
         interrupts = self.fs.log_text().count(b"interrupted")
+        base = self.wine.baseline(bits, fresh=True)
         out, err, code, seconds = run_to_file(self.wine, exe, args,
                                               timeout=(limit or 30) + SLACK + 10)
         stdout, stderr, exit_code = expected
         self.check.equal(f"{what}: output", (steady(out), err, code),
                          (steady(stdout), stderr, exit_code))
         if limit:
-            self.check.equal(f"{what}: stopped at the limit ({seconds:.1f} s, "
-                             f"{limit} s allowed)", limit <= seconds < limit + SLACK, True)
+            self.check.equal(f"{what}: stopped at the limit ({seconds:.1f} s, {limit} s "
+                             f"allowed, {SLACK} s more and the start: {baseline_text(base)})",
+                             limit <= seconds < limit + SLACK + start_seconds(base), True)
             # The server logs the interrupt before the caller can end.
             self.check.equal(f"{what}: the waiting statfs was given up",
                              self.fs.log_text().count(b"interrupted") > interrupts, True)

@@ -30,6 +30,8 @@ class Run:
     seconds: float
     heap_errors: List[str] = field(default_factory=list)
     wine_notes: List[str] = field(default_factory=list)  # Wine's own "wine: ..." lines
+    trace: bytes = b""  # Wine's notes on the run whole, its heap trace among them
+    limit: float = 0.0  # the seconds it was given
 
 
 def request_text(text):
@@ -81,6 +83,8 @@ class WideRunner:
             raise RuntimeError(f"run_wide could not start {exe}: error {value}")
         run = Run(self._read(self.out), self._read(self.err),
                   int(value) if kind == "exit" else None, seconds)
+        run.trace = notes
+        run.limit = limit
         rest, run.heap_errors = heap_lines(notes)
         run.wine_notes = [line for line in rest.decode(errors="replace").splitlines()
                           if line.startswith("wine:")]

@@ -24,6 +24,8 @@ import tempfile
 import time
 from dataclasses import dataclass
 
+import wine_heap
+
 SKIP = 77  # ctest's SKIP_RETURN_CODE for these tests
 
 # Seconds the Wine server and its services outlive the last program run: long
@@ -32,6 +34,17 @@ SKIP = 77  # ctest's SKIP_RETURN_CODE for these tests
 SERVER_LINGER = 30
 
 DRIVE_TYPES = ("hd", "floppy", "cdrom", "network", "ramdisk")
+
+# Time limits are about the program, not about how busy the machine is: each
+# is measured against a baseline, the time an empty Windows program of the
+# same bitness took to start and end the same way, just before (where 32-bit
+# code runs under qemu-user on a crowded machine, that alone can take half a
+# minute).  A run is told as slow past SLOW_TIMES that baseline; a guard
+# against a run that hangs allows its own seconds plus HANG_TIMES it.
+SLOW_TIMES = 5
+HANG_TIMES = 4
+# A baseline older than this is measured again before it is used.
+BASELINE_AGE = 120
 
 # Wine's heap checks, on for every program run: with its heap channel on,
 # Wine 8 validates a block when it is freed or resized, reports damage as
@@ -76,6 +89,7 @@ class Wine:
             self.command([WINE64, "wineboot", "-i"], timeout=600)
             self.command(["wineserver", "-w"], timeout=120)
         atexit.register(self.stop)
+        self._baselines = {}
         self._start()
         self.set_version(None)
 
@@ -94,6 +108,22 @@ class Wine:
                      stderr=subprocess.DEVNULL, env=self.env)
         subprocess.run(["wineserver", f"-p{SERVER_LINGER}"], timeout=60, **quiet)
         subprocess.run([WINE64, "wineboot"], timeout=300, **quiet)
+
+    def baseline(self, bits, fresh=False):
+        """The Baseline of programs of that bitness: measured now when fresh,
+        else when the last is older than BASELINE_AGE.  None where no empty
+        program of that bitness is known (see empty_programs)."""
+        empty = EMPTY_PROGRAMS.get(bits)
+        if not empty:
+            return None
+        last = self._baselines.get(bits)
+        if fresh or not last or time.monotonic() - last.when > BASELINE_AGE:
+            started = time.monotonic()
+            subprocess.run([loader(empty, bits), empty, "none"], env=self.run_env(),
+                           capture_output=True, stdin=subprocess.DEVNULL, timeout=600)
+            now = time.monotonic()
+            last = self._baselines[bits] = Baseline(bits, now - started, now)
+        return last
 
     def run_env(self, locale=None, env=None):
         """The environment of a program run: Wine takes the code pages of
@@ -122,7 +152,7 @@ class Wine:
 
     def restart(self):
         """Wine reads drive types and the version at the next start."""
-        with told_if_slow("Wine's restart"):
+        with told_if_slow("Wine's restart", self._baselines.get(32) or self._baselines.get(64)):
             self.stop()
             self._start()
 
@@ -131,9 +161,11 @@ class Wine:
         if version:
             self.command([WINE64, "reg", "add", r"HKCU\Software\Wine", "/v", "Version",
                           "/d", version, "/f"])
-        else:
-            self.command([WINE64, "reg", "delete", r"HKCU\Software\Wine", "/v", "Version",
-                          "/f"], check=False)
+        elif self.command([WINE64, "reg", "delete", r"HKCU\Software\Wine", "/v", "Version",
+                           "/f"], check=False).returncode != 0:
+            # No version was set: the server already runs as Wine's default,
+            # and a restart would only cost seconds (every suite starts so).
+            return
         self.restart()
 
     def set_drive_type(self, letter, kind):
@@ -224,23 +256,114 @@ class Wine:
         names the program's bitness where exe is a Windows path; locale (a
         Linux locale, e.g. ja_JP.UTF-8) sets the system's code pages; env
         adds variables."""
-        with told_if_slow(f"the run of {os.path.basename(exe)} {' '.join(args)}"):
-            result = subprocess.run([loader(exe, bits), exe] + args,
-                                    env=self.run_env(locale, env), capture_output=True,
-                                    stdin=subprocess.DEVNULL, timeout=timeout, cwd=cwd)
+        environment = self.run_env(locale, env)
+        if bits is None and os.path.exists(exe):
+            bits = pe_bits(exe)
+        base = self.baseline(bits)
+
+        def once():
+            with told_if_slow(f"the run of {os.path.basename(exe)} {' '.join(args)}", base):
+                try:
+                    result = subprocess.run([loader(exe, bits), exe] + args, env=environment,
+                                            capture_output=True, stdin=subprocess.DEVNULL,
+                                            timeout=hang_guard(timeout, base), cwd=cwd)
+                except subprocess.TimeoutExpired as e:
+                    # Wine that found its process heap damaged asserts again
+                    # and again and never ends: such a run is told by its
+                    # heap errors (exit code None), any other hang raises.
+                    if not heap_lines(e.stderr or b"")[1]:
+                        raise
+                    result = subprocess.CompletedProcess(e.cmd, None, e.output or b"",
+                                                         e.stderr)
+            return result, result.stderr
+
+        result = unless_wines_own(once, exe, environment)
         return redirected_output(result.stdout), program_errors(result.stderr), result.returncode
 
 
+def unless_wines_own(once, exe, environment):
+    """once() runs the program and returns (its result, its standard error);
+    a run whose heap damage is proven Wine's own (wine_heap) is told, with
+    the proof, and run once more.  The second run stands, damaged or not."""
+    result, stderr = once()
+    _, errors = heap_lines(stderr)
+    if not errors or not os.path.exists(exe):
+        return result
+    keep = os.environ.get("VOLSURVEY_HEAP_LOGS")
+    if keep:
+        # The whole trace of a damaged run, for finding whose write it was.
+        os.makedirs(keep, exist_ok=True)
+        with tempfile.NamedTemporaryFile(dir=keep, prefix="heap-", suffix=".log",
+                                         delete=False) as f:
+            f.write(stderr)
+    found = wine_heap.verdict(stderr, errors, wine_heap.imported_functions(exe),
+                              wine_heap.environment_floor(environment))
+    if not found.wines_own:
+        print(f"     heap damage not proven Wine's own, so the program's: {found.reason}")
+        return result
+    print(f"     Wine's own heap damage, not the program's: {errors[0]}\n"
+          f"       ({found.reason}); the run is tried once more")
+    return once()[0]
+
+
+@dataclass
+class Baseline:
+    """An empty program's run: its bitness, the seconds it took and when it
+    ended (time.monotonic())."""
+    bits: int
+    seconds: float
+    when: float
+
+    def told(self):
+        return (f"an empty {self.bits}-bit program started the same way took "
+                f"{self.seconds:.1f} s, {time.monotonic() - self.when:.0f} s before")
+
+
+# bits -> the empty program (planted_faults.exe, run as "planted_faults none")
+# built beside the programs under test; filled in by options().
+EMPTY_PROGRAMS = {}
+
+
+def empty_programs(*exes):
+    """Registers the empty program beside each of the programs under test."""
+    for exe in filter(None, exes):
+        empty = os.path.join(os.path.dirname(os.path.abspath(exe)), "planted_faults.exe")
+        if os.path.exists(exe) and os.path.exists(empty):
+            EMPTY_PROGRAMS.setdefault(pe_bits(exe), empty)
+
+
+def hang_guard(seconds, base):
+    """The time after which a run taken to hang is ended: its own seconds,
+    plus HANG_TIMES the baseline."""
+    return seconds + (HANG_TIMES * base.seconds if base else 0)
+
+
+def start_seconds(base):
+    """What a timed check allows for a program's start and end beyond its
+    own work: the baseline's seconds."""
+    return base.seconds if base else 0.0
+
+
+def baseline_text(base):
+    return base.told() if base else "no baseline measured"
+
+
+def slow_limit(base):
+    return max(10, SLOW_TIMES * base.seconds) if base else 10
+
+
 @contextlib.contextmanager
-def told_if_slow(what, seconds=10):
+def told_if_slow(what, base=None):
     """Logs a step that took far longer than such steps take (a run, a
-    restart: well under two seconds), so that a suite that was slow, or that
-    failed after a wait, says where the time went."""
+    restart: a few times an empty program's run, the baseline), so that a
+    suite that was slow, or that failed after a wait, says where the time
+    went and against what it was slow."""
     began = time.monotonic()
     yield
     took = time.monotonic() - began
-    if took > seconds:
-        print(f"     slow: {what} took {took:.1f} s")
+    if took > slow_limit(base):
+        against = base.told() if base else "no baseline measured"
+        print(f"     slow: {what} took {took:.1f} s ({against})")
 
 
 def redirected_output(stdout):
@@ -664,21 +787,28 @@ def run_to_file(wine, exe, args, timeout, locale=None):
     does: (stdout, stderr, exit code, seconds taken), in the locale given
     (see Wine.run).  A run still going after timeout seconds is killed, and
     its exit code is None."""
-    with tempfile.TemporaryFile() as out:
-        started = time.monotonic()
-        process = subprocess.Popen([loader(exe), exe] + args, env=wine.run_env(locale),
-                                   stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.PIPE)
-        try:
-            _, err = process.communicate(timeout=timeout)
-            code = process.returncode
-        except subprocess.TimeoutExpired:
-            process.kill()
-            _, err = process.communicate()
-            code = None
-        seconds = time.monotonic() - started
-        out.seek(0)
-        text = redirected_output(out.read())
-    return text, program_errors(err), code, seconds
+    environment = wine.run_env(locale)
+    timeout = hang_guard(timeout, wine.baseline(pe_bits(exe)))
+
+    def once():
+        with tempfile.TemporaryFile() as out:
+            started = time.monotonic()
+            process = subprocess.Popen([loader(exe), exe] + args, env=environment,
+                                       stdin=subprocess.DEVNULL, stdout=out,
+                                       stderr=subprocess.PIPE)
+            try:
+                _, err = process.communicate(timeout=timeout)
+                code = process.returncode
+            except subprocess.TimeoutExpired:
+                process.kill()
+                _, err = process.communicate()
+                code = None
+            seconds = time.monotonic() - started
+            out.seek(0)
+            return (out.read(), err, code, seconds), err
+
+    out, err, code, seconds = unless_wines_own(once, exe, environment)
+    return redirected_output(out), program_errors(err), code, seconds
 
 
 def one_line(message):
@@ -828,11 +958,18 @@ class Builds:
     bitness: every case runs on both, each against what it must print, and
     the two outputs must agree wherever the two programs can."""
 
-    def __init__(self, exe, peer, check, compare=True):
+    def __init__(self, exe, peer, check, compare=True, compared_by_peer=False):
         self.check = check
         # Absolute: some cases run from a folder of a test drive.
         self.exes = {pe_bits(exe): os.path.abspath(exe)}
         if not compare:
+            return
+        if compared_by_peer:
+            # Each case of the other build's suite runs both builds and
+            # compares them: running the pair here as well would only
+            # double the slower build's runs.
+            print(f"     the 32-bit and 64-bit builds are compared in the suite of "
+                  f"{os.path.relpath(os.path.dirname(os.path.abspath(peer or '.')))}")
             return
         if peer and os.path.exists(peer):
             self.exes[pe_bits(peer)] = os.path.abspath(peer)
@@ -873,7 +1010,7 @@ def drive_suite(opts, wine, check, letters, shares=(), compare=True):
     and every mount and device undone."""
     mounts = Mounts(opts.mounts)
     try:
-        yield Builds(opts.exe, opts.peer, check, compare), mounts
+        yield Builds(opts.exe, opts.peer, check, compare, opts.compared_by_peer), mounts
     except Refused as e:
         skip(str(e))
     finally:
@@ -891,11 +1028,15 @@ def options(add_arguments=None):
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
     parser.add_argument("--peer", help="the build of the other bitness")
+    parser.add_argument("--compared-by-peer", action="store_true",
+                        help="the other build's suite compares the two: run this build alone")
     parser.add_argument("--prefix", required=True)
     parser.add_argument("--mounts", required=True)
     if add_arguments:
         add_arguments(parser)
-    return parser.parse_args()
+    opts = parser.parse_args()
+    empty_programs(opts.exe, opts.peer)
+    return opts
 
 
 def start_held(add_arguments=None):
