@@ -278,7 +278,14 @@ class Wine:
             return result, result.stderr
 
         result = unless_wines_own(once, exe, environment)
-        return redirected_output(result.stdout), program_errors(result.stderr), result.returncode
+        out, err = redirected_output(result.stdout), program_errors(result.stderr)
+        if not out and not err and result.returncode not in (0, None):
+            # A run that failed without a word of its own: what Wine wrote,
+            # so that a failing check shows whether the program ran at all.
+            wine_lines = heap_errors_in(result.stderr).decode("cp932", errors="replace")
+            for line in wine_lines.splitlines()[-10:]:
+                print(f"     Wine said: {line.rstrip()}")
+        return out, err, result.returncode
 
 
 def unless_wines_own(once, exe, environment):
