@@ -63,11 +63,17 @@ char* root_of_directory(const char* directory) {
   return nullptr;
 }
 
-// The drive's name as shown: its root without the final backslash, or an
-// argument that names no drive as typed, half characters shown as "?".
+// The text that names a drive of the run, `*length` bytes of it: its root
+// without the final backslash, or an argument that names no drive as typed.
+const char* entry_name(const DriveEntry& entry, size_t* length) {
+  *length = entry.root ? root_name_length(entry.root) : strlen(entry.source);
+  return entry.root ? entry.root : entry.source;
+}
+
+// The drive's name as shown, half characters shown as "?".
 char* shown_name(const DriveEntry& entry) {
-  const char* text = entry.root ? entry.root : entry.source;
-  const size_t length = entry.root ? root_name_length(entry.root) : strlen(entry.source);
+  size_t length = 0;
+  const char* text = entry_name(entry, &length);
   char* name = allocate(length + 1);
   copy_showable(name, text, length);
   return name;
@@ -254,9 +260,9 @@ void print_list_drive(const DriveEntry& entry, const DriveRecord& record, void* 
     survey->marked = survey->marked || over_threshold(record);
     return;
   }
-  const char* text = entry.root ? entry.root : entry.source;
-  char* message =
-      stop_message(*words, text, entry.root ? root_name_length(text) : strlen(text));
+  size_t length = 0;
+  const char* text = entry_name(entry, &length);
+  char* message = stop_message(*words, text, length);
   ScopedFree message_holder(message);
   drive_error(message);
   survey->failed = true;
@@ -312,9 +318,9 @@ struct JsonSurvey {
 void keep_drive(const DriveEntry& entry, const DriveRecord& record, void* context) {
   JsonSurvey* survey = static_cast<JsonSurvey*>(context);
   // An argument that names no drive is named as it was typed.
-  char16_t* name = entry.root
-                       ? plat_drive_name(entry.root, root_name_length(entry.root), entry.source)
-                       : plat_drive_name(entry.source, strlen(entry.source), entry.source);
+  size_t length = 0;
+  const char* text = entry_name(entry, &length);
+  char16_t* name = plat_drive_name(text, length, entry.source);
   if (!name) fatal_error("メモリー不足");
   new (&survey->drives[survey->count++]) JsonDrive{record, entry.root != nullptr, name};
 }
