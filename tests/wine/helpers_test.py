@@ -6,7 +6,9 @@ preset: ctest --preset host -R wine_helpers)."""
 
 import io
 import os
+import subprocess
 import sys
+import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -189,6 +191,72 @@ class HeapDamageOwner(unittest.TestCase):
                 if told:
                     self.assertIn("free block overwritten", output.getvalue())
                     self.assertIn("process heap (0x340000)", output.getvalue())
+
+
+class PrefixUpkeep(unittest.TestCase):
+    """Prefixes copied from the template, and the restarts that make Wine
+    see what a suite changed."""
+
+    def test_a_copy_links_only_the_dll_folders(self):
+        with tempfile.TemporaryDirectory() as top:
+            template = os.path.join(top, "template")
+            files = {"system.reg": "registry", "drive_c/users/root/note.txt": "note",
+                     "drive_c/windows/system32/kernel32.dll": "MZ32",
+                     "drive_c/windows/syswow64/c_932.nls": "932",
+                     "drive_c/windows/system32/c_932.nls": "932"}
+            for name, text in files.items():
+                path = os.path.join(template, name)
+                os.makedirs(os.path.dirname(path), exist_ok=True)
+                with open(path, "w") as f:
+                    f.write(text)
+            os.makedirs(os.path.join(template, "dosdevices"))
+            os.symlink("../drive_c", os.path.join(template, "dosdevices", "c:"))
+            copy = os.path.join(top, "copy")
+            winelib.copy_prefix(template, copy, leave_out=["c_932.nls"])
+
+            def same_file(name):
+                return os.path.samefile(os.path.join(template, name), os.path.join(copy, name))
+            self.assertTrue(same_file("drive_c/windows/system32/kernel32.dll"))
+            for name in ("system.reg", "drive_c/users/root/note.txt"):
+                with open(os.path.join(copy, name)) as f:
+                    self.assertEqual((f.read(), same_file(name)), (files[name], False), name)
+            for dlls in ("system32", "syswow64"):
+                name = f"drive_c/windows/{dlls}/c_932.nls"
+                self.assertEqual((os.path.exists(os.path.join(template, name)),
+                                  os.path.exists(os.path.join(copy, name))), (True, False), name)
+            self.assertEqual(os.readlink(os.path.join(copy, "dosdevices", "c:")), "../drive_c")
+
+    def test_restarts_only_when_the_server_has_not_seen_a_change(self):
+        class Recorded(winelib.Wine):
+            def __init__(self, prefix):
+                # Wine's own commands answer at once; a restart is counted.
+                self.prefix, self._current, self._drive_types = prefix, True, {}
+                self.restarts = 0
+
+            def command(self, argv, timeout=120, check=True):
+                return subprocess.CompletedProcess(argv, 0, b"", b"")
+
+            def restart(self):
+                self.restarts += 1
+                self._current = True
+
+        steps = [
+            ("a drive type not written before", lambda w: w.configure({"q": "hd"}), 1),
+            ("the same type, another version", lambda w: w.configure({"q": "hd"}, "win98"), 0),
+            ("the version alone", lambda w: w.set_version(None), 0),
+            ("another type", lambda w: w.configure({"q": "cdrom"}), 1),
+            ("a drive mapped, then the version",
+             lambda w: (w.map_drive("q", "/nowhere"), w.set_version("win98")), 1),
+            ("a type removed", lambda w: w.configure({"q": None}), 1),
+            ("the server stopped, then the version",
+             lambda w: (w.stop(), w.configure(version=None)), 1),
+        ]
+        with tempfile.TemporaryDirectory() as top:
+            wine = Recorded(os.path.join(top, "prefix"))
+            for what, step, restarts in steps:
+                before = wine.restarts
+                step(wine)
+                self.assertEqual(wine.restarts - before, restarts, what)
 
 
 class ProgramModels(unittest.TestCase):

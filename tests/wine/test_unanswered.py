@@ -197,6 +197,8 @@ def server_stops(bed):
         left = [p for p in wine_processes(bed.wine, "") if p[0] != os.getpid()]
         bed.check.equal(f"{bed.mode}: Wine's server stops with the drive stalled",
                         (stopped_in_time, left), (True, []))
+        # Told to the suite's Wine, so that the next mode starts it anew.
+        bed.wine.stop()
     finally:
         bed.fs.ok()
 

@@ -121,7 +121,8 @@ def main():
         return without_932(opts)
     check = Checks()
     check.equal(f"Wine's {HIDDEN} is hidden", os.path.exists(os.path.join(NLS, HIDDEN)), False)
-    wine = Wine(opts.prefix + "-without-932")
+    # A prefix made where the file is hidden has no copy of it either.
+    wine = Wine(opts.prefix + "-without-932", leave_out=[HIDDEN])
     os.makedirs(opts.mounts, exist_ok=True)
     cases(wine, check, os.path.abspath(opts.exe), os.path.abspath(opts.mounts))
     return check.exit_code()

@@ -68,13 +68,82 @@ WINE32 = "/usr/lib/wine/wine" if os.path.exists("/usr/lib/wine/wine") else "wine
 WINE64 = "/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wine"
 
 
+# A new prefix takes Wine 20 s and 14 s of CPU to make, and 1.3 GB; a copy
+# of one made before takes a twentieth of a second (copy_prefix).  Every
+# prefix of the checks (two for each build, the package's, the ones without
+# code page 932) is a copy of this.
+PREFIX_TEMPLATE = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(
+    os.path.abspath(__file__)))), "build", "wine-template")
+
+
+def prefix_template(env):
+    """PREFIX_TEMPLATE, made once, under a lock, by the first suite that
+    needs it; never run in otherwise."""
+    os.makedirs(os.path.dirname(PREFIX_TEMPLATE), exist_ok=True)
+    with open(PREFIX_TEMPLATE + ".lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if not os.path.exists(os.path.join(PREFIX_TEMPLATE, "system.reg")):
+            whole_folder(PREFIX_TEMPLATE, lambda folder: made_prefix(env, folder))
+    return PREFIX_TEMPLATE
+
+
+DLL_FOLDERS = ("system32", "syswow64", "winsxs")
+
+
+def copy_prefix(template, folder, leave_out=()):
+    """A copy of the prefix template whose DLL folders, 1.2 GB that Wine
+    fills when it makes a prefix and never writes again, are hard links;
+    without the files named in leave_out there."""
+    windows = os.path.join(template, "drive_c", "windows")
+    linked = tuple(os.path.join(windows, name) + os.sep for name in DLL_FOLDERS)
+
+    def copy(source, target):
+        if source.startswith(linked):
+            os.link(source, target)
+        else:
+            shutil.copy2(source, target)
+    shutil.copytree(template, folder, symlinks=True, copy_function=copy)
+    for name in leave_out:
+        for dlls in DLL_FOLDERS:
+            path = os.path.join(folder, "drive_c", "windows", dlls, name)
+            if os.path.exists(path):
+                os.remove(path)
+
+
+def made_prefix(env, folder):
+    env = dict(env, WINEPREFIX=folder)
+    subprocess.run([WINE64, "wineboot", "-i"], env=env, capture_output=True, timeout=600,
+                   check=True)
+    subprocess.run(["wineserver", "-k"], env=env, capture_output=True, timeout=60)
+    subprocess.run(["wineserver", "-w"], env=env, capture_output=True, timeout=120)
+
+
+def whole_folder(folder, make):
+    """Has make(path) fill a folder beside `folder`, which then takes its
+    name: a run stopped half-way leaves no half-made prefix behind."""
+    making = folder + ".new"
+    for path in (making, folder):
+        shutil.rmtree(path, ignore_errors=True)
+    make(making)
+    os.rename(making, folder)
+
+
+# Set where the suites of both bitnesses run (scripts/test): a suite that
+# the other build's suite runs for the pair, case by case on both builds,
+# is not run a second time for this build alone.
+PAIRS_RUN = "VOLSURVEY_PAIRS_RUN"
+
+
 def skip(reason):
     print(f"SKIP: {reason}")
     sys.exit(SKIP)
 
 
 class Wine:
-    def __init__(self, prefix):
+    def __init__(self, prefix, leave_out=()):
+        """A Wine server of its own on prefix, made as a copy of the
+        template where it does not exist, without the files named in
+        leave_out in its DLL folders."""
         self.prefix = os.path.abspath(prefix)
         # No debugger: a program that faults then ends at once with the
         # exception's code, rather than waiting for winedbg's report.
@@ -86,10 +155,12 @@ class Wine:
         # One suite at a time: they change the prefix's registry and drives.
         fcntl.flock(self._lock, fcntl.LOCK_EX)
         if not os.path.exists(os.path.join(self.prefix, "system.reg")):
-            self.command([WINE64, "wineboot", "-i"], timeout=600)
-            self.command(["wineserver", "-w"], timeout=120)
+            whole_folder(self.prefix, lambda folder: copy_prefix(prefix_template(self.env),
+                                                                 folder, leave_out))
         atexit.register(self.stop)
         self._baselines = {}
+        # The drive types this suite wrote (letter: kind, None for none).
+        self._drive_types = {}
         self._start()
         self.set_version(None)
 
@@ -108,6 +179,7 @@ class Wine:
                      stderr=subprocess.DEVNULL, env=self.env)
         subprocess.run(["wineserver", f"-p{SERVER_LINGER}"], timeout=60, **quiet)
         subprocess.run([WINE64, "wineboot"], timeout=300, **quiet)
+        self._current = True
 
     def baseline(self, bits, fresh=False):
         """The Baseline of programs of that bitness: measured now when fresh,
@@ -140,6 +212,16 @@ class Wine:
         """Ends this prefix's server and every program of it."""
         self.command(["wineserver", "-k"], check=False)
         self.command(["wineserver", "-w"], check=False)
+        self._current = False
+
+    def _take_effect(self):
+        """Restarts Wine where its server no longer runs, or its mount
+        manager, which reads the drives and their types when it starts, has
+        not seen the latest of them.  The version needs no restart: each
+        program reads it when it starts.  A restart costs two seconds, and
+        where 32-bit code runs under qemu-user, as much of a core."""
+        if not self._current:
+            self.restart()
 
     def forget_drives(self, letters):
         """Removes the letters' folders, devices and drive types, and stops
@@ -151,7 +233,8 @@ class Wine:
         self.stop()
 
     def restart(self):
-        """Wine reads drive types and the version at the next start."""
+        """Starts Wine anew: its mount manager then reads the drives and
+        their types, and the volumes' labels."""
         with told_if_slow("Wine's restart", self._baselines.get(32) or self._baselines.get(64)):
             self.stop()
             self._start()
@@ -163,15 +246,14 @@ class Wine:
                           "/d", version, "/f"])
         elif self.command([WINE64, "reg", "delete", r"HKCU\Software\Wine", "/v", "Version",
                            "/f"], check=False).returncode != 0:
-            # No version was set: the server already runs as Wine's default,
-            # and a restart would only cost seconds (every suite starts so).
             return
-        self.restart()
+        self._take_effect()
 
     def set_drive_type(self, letter, kind):
         """kind: hd, floppy, cdrom, network, ramdisk; None removes the entry."""
         key = r"HKLM\Software\Wine\Drives"
         name = letter.lower() + ":"
+        self._note_drive_type(letter, kind)
         if kind:
             self.command([WINE64, "reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", kind,
                           "/f", "/reg:64"])
@@ -179,10 +261,17 @@ class Wine:
             self.command([WINE64, "reg", "delete", key, "/v", name, "/f", "/reg:64"],
                          check=False)
 
+    def _note_drive_type(self, letter, kind):
+        letter = letter.lower()
+        if letter not in self._drive_types or self._drive_types[letter] != kind:
+            self._current = False
+        self._drive_types[letter] = kind
+
     def configure(self, drive_types=None, version=None):
         """Sets drive types (letter: kind, or None to remove the entry) and
         the version ('win98', or None for Wine's default, the NT family) in
-        one registry import, then restarts Wine so that both take effect."""
+        one registry import, then restarts Wine where that is needed for
+        them to take effect (_take_effect)."""
         lines = ["Windows Registry Editor Version 5.00", "",
                  r"[HKEY_CURRENT_USER\Software\Wine]",
                  f'"Version"="{version}"' if version else '"Version"=-', ""]
@@ -193,6 +282,7 @@ class Wine:
                     raise ValueError(f"no such drive type: {kind}")
                 name = letter.lower() + ":"
                 lines.append(f'"{name}"="{kind}"' if kind else f'"{name}"=-')
+                self._note_drive_type(letter, kind)
             lines.append("")
         with tempfile.NamedTemporaryFile("w", suffix=".reg", dir=os.path.dirname(self.prefix),
                                          encoding="utf-16", newline="\r\n",
@@ -212,7 +302,7 @@ class Wine:
                 self.command(argv)
         finally:
             os.remove(f.name)
-        self.restart()
+        self._take_effect()
 
     def map_drive(self, letter, folder):
         """Maps a letter to a folder; None removes the mapping.  A folder
@@ -238,6 +328,7 @@ class Wine:
     def _link(self, name, target):
         devices = os.path.join(self.prefix, "dosdevices")
         link = os.path.join(devices, name)
+        self._current = False
         if os.path.lexists(link):
             os.remove(link)
         if target:
@@ -617,7 +708,8 @@ def build_fuse_program(folder, name):
     if flags.returncode != 0:
         raise Refused(f"cannot build {name} (libfuse-dev?): {one_line(flags.stderr)}")
     os.makedirs(folder, exist_ok=True)
-    building = binary + ".new"
+    # Two suites of one build may build it at once.
+    building = f"{binary}.{os.getpid()}.new"
     subprocess.run(["cc", "-std=gnu11", "-O2", "-Wall", "-Wextra", "-Werror", source,
                     "-o", building] + flags.stdout.decode().split(), check=True)
     os.replace(building, binary)
@@ -1042,6 +1134,11 @@ def options(add_arguments=None):
     if add_arguments:
         add_arguments(parser)
     opts = parser.parse_args()
+    if opts.compared_by_peer and os.environ.get(PAIRS_RUN):
+        skip("the other build's suite runs this build's cases beside its own and compares "
+             f"them, and runs too ({PAIRS_RUN} is set)")
+    # A lane's first suite may be one that makes no mounts.
+    os.makedirs(opts.mounts, exist_ok=True)
     empty_programs(opts.exe, opts.peer)
     return opts
 
