@@ -16,7 +16,7 @@ What the program must do:
   that fails is told on standard error without the run being stopped, and
   the run ends with exit code 1.
 - With two of the stallfs drives never answering and the third answering
-  late, /a /t3 with its output in a file ends after one limit, not one per
+  late, /a /t6 with its output in a file ends after one limit, not one per
   dead drive: the late drive and the healthy ones whole in the file, the
   dead ones' lines up to their size query, one message for each on
   standard error, exit code 1, the stalled calls given up and nothing of
@@ -182,7 +182,7 @@ def each_alone_cases(bed):
 
 
 def dead_drives_case(bed):
-    """Dead drives and a late one: /a /t3 costs one limit, the same drives
+    """Dead drives and a late one: /a costs one limit, the same drives
     asked in turn one limit per dead drive."""
     limit = f"/t{LIMIT}"
     alone, took = {}, {}
@@ -206,26 +206,35 @@ def dead_drives_case(bed):
     bed.check.equal(bed.what(f"late {LATE}: alone, waited for ({took[LATE]:.1f} s, "
                              f"{DELAY_MS / 1000} s needed)"), took[LATE] >= DELAY_MS / 1000, True)
 
+    # The whole machine is asked with a limit twice the drives' own: one
+    # limit for them all then leaves a whole limit for the other drives'
+    # answers on a crowded machine, and one limit per dead drive, the fault
+    # this looks for, still overruns it.
+    whole_limit = 2 * LIMIT
+    limit = f"/t{whole_limit}"
+    expected = {letter: (out, err.replace(f"{LIMIT}秒以内", f"{whole_limit}秒以内"), code)
+                for letter, (out, err, code) in alone.items()}
     before = bed.interrupts()
     whole = bed.wine.baseline(pe_bits(bed.exe), fresh=True)
     with bed.dead_and_late():
         out, err, code, seconds = run_to_file(bed.wine, bed.exe, ["/a", limit],
-                                              timeout=2 * LIMIT + SLACK + 10)
+                                              timeout=len(DEAD) * whole_limit + SLACK + 10)
     given_up = {letter: count > before[letter] for letter, count in bed.interrupts().items()}
     bed.equal_steady(f"/a {limit}, {len(DEAD)} dead drives: each drive as it is alone, "
-                     "in letter order", (out, err, code), whole_machine(alone, False))
-    # Asked in turn, two limits at least: all at once, one.
+                     "in letter order", (out, err, code), whole_machine(expected, False))
+    # Asked in turn, one limit per dead drive at least: all at once, one.
     bed.check.equal(bed.what(f"/a {limit}: one limit, not one per dead drive ({seconds:.1f} s, "
-                             f"{LIMIT} s to {2 * LIMIT} s allowed beyond the start: "
-                             f"{baseline_text(whole)})"),
-                    LIMIT <= seconds < 2 * LIMIT + start_seconds(whole), True)
+                             f"{whole_limit} s to {len(DEAD) * whole_limit} s allowed beyond "
+                             f"the start: {baseline_text(whole)})"),
+                    whole_limit <= seconds < len(DEAD) * whole_limit + start_seconds(whole),
+                    True)
     bed.check.equal(bed.what(f"/a {limit}: the dead drives' statfs given up, "
                              "the late one's answered"),
                     given_up, {letter: letter in DEAD for letter in bed.stallfs})
     bed.check.equal(bed.what(f"/a {limit}: no process of the run left"),
                     wine_processes(bed.wine, "volsurvey"), [])
     print(f"     time: {bed.what(f'/a {limit} over {len(bed.letters)} drives')}: "
-          f"{seconds:.1f} s; the same drives asked in turn, each alone with {limit}: "
+          f"{seconds:.1f} s; the same drives asked in turn, each alone with /t{LIMIT}: "
           f"{sum(took.values()):.1f} s ("
           + ", ".join(f"{letter}: {took[letter]:.1f}" for letter in bed.letters) + ")")
 
