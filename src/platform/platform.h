@@ -51,9 +51,9 @@ DriveAsking* plat_ask_start(const char* root, const char* source, uint32_t ms, b
                             void (*ask)(DriveAsking* drive, void* context), void* context);
 
 // Waits at most `ms` milliseconds for `ask` of a drive to return, leaving
-// the drive to plat_ask_finish either way: true when it has returned, and
-// whatever it ran on then serves the next drive started.
-bool plat_ask_settle(DriveAsking* drive, uint32_t ms);
+// the drive to plat_ask_finish either way; once it has returned, whatever
+// it ran on serves the next drive started.
+void plat_ask_settle(DriveAsking* drive, uint32_t ms);
 
 // Waits for `ask` of a drive to return, no longer than the drive's time
 // allows.  kOk: it returned, and `context` is the caller's again.

@@ -135,11 +135,10 @@ DriveAsking* plat_ask_start(const char* root, const char* source, uint32_t ms, b
   return drive;
 }
 
-bool plat_ask_settle(DriveAsking* drive, uint32_t ms) {
+void plat_ask_settle(DriveAsking* drive, uint32_t ms) {
   // The next drive starts once this one is done, or `ms` later.
   const uint32_t waited_ms = drive->took < ms ? drive->took : ms;
   if (console().tick - drive->started < waited_ms) console().tick = drive->started + waited_ms;
-  return !drive->stalled && drive->took <= ms;
 }
 
 Answer plat_ask_finish(DriveAsking* drive) {

@@ -223,8 +223,8 @@ DriveAsking* plat_ask_start(const char* root, const char* source, uint32_t ms, b
   return drive;
 }
 
-bool plat_ask_settle(DriveAsking* drive, uint32_t ms) {
-  return !drive->on_thread || settle_errand(drive, ms);
+void plat_ask_settle(DriveAsking* drive, uint32_t ms) {
+  if (drive->on_thread) settle_errand(drive, ms);
 }
 
 Answer plat_ask_finish(DriveAsking* drive) {

@@ -76,14 +76,13 @@ bool start_errand(Errand* errand) {
   return true;
 }
 
-bool settle_errand(Errand* errand, DWORD ms) {
-  if (errand->settled) return true;
+void settle_errand(Errand* errand, DWORD ms) {
+  if (errand->settled) return;
   Asker* asker = errand->asker;
-  if (WaitForSingleObject(asker->done, ms) != WAIT_OBJECT_0) return false;
+  if (WaitForSingleObject(asker->done, ms) != WAIT_OBJECT_0) return;
   errand->settled = true;
   asker->next_idle = g_idle;
   g_idle = asker;
-  return true;
 }
 
 bool finish_errand(Errand* errand, DWORD ms) {

@@ -25,9 +25,9 @@ struct Errand {
 bool start_errand(Errand* errand);
 
 // Waits at most `ms` milliseconds for a started errand to be done, without
-// taking it back: true when it is, and its thread then serves the next
-// errand started.  finish_errand still ends it.
-bool settle_errand(Errand* errand, DWORD ms);
+// taking it back; once it is, its thread serves the next errand started.
+// finish_errand still ends it.
+void settle_errand(Errand* errand, DWORD ms);
 
 // Waits for a started errand at most `ms` milliseconds (INFINITE: for
 // ever).  True: it is done and the errand is the caller's again.  False:

@@ -79,7 +79,7 @@ DriveAsking* plat_ask_start(const char* root, const char*, uint32_t, bool,
   return &drive;
 }
 
-bool plat_ask_settle(DriveAsking*, uint32_t) { return true; }
+void plat_ask_settle(DriveAsking*, uint32_t) {}
 
 Answer plat_ask_finish(DriveAsking*) { return Answer::kOk; }
 
