@@ -30,9 +30,9 @@ import time
 
 from fuzz_cases import (ANSI_CODE_PAGE, command_line, draw_case, drive_root, program_bytes,
                         whole_shift_jis)
-import wine_heap
 from wide_runs import WideRunner
-from winelib import HANG_TIMES, LOCALES, Wine, empty_programs, hang_guard, pe_bits, windows_path
+from winelib import (HANG_TIMES, LOCALES, Wine, empty_programs, hang_guard, pe_bits,
+                     unless_wines_own, windows_path)
 
 SHORT_LOCALE = {"C.UTF-8": "en", "ja_JP.UTF-8": "ja"}
 # Run a family this long before the other takes its turn: switching costs a
@@ -70,7 +70,6 @@ class Bed:
         shutil.copy(opts.exe, self.exe)
         self.config = os.path.join(self.folder, "volsurvey.cfg")
         self.runner_exe = os.path.abspath(opts.runner)
-        self.imports = wine_heap.imported_functions(self.exe)
         self.runners = {}
 
     def families(self):
@@ -105,16 +104,11 @@ class Bed:
         args = [windows_path(self.exe)] + case.args
         line = command_line(args[0], args[1:])
         limit = hang_guard(RUN_LIMIT, self.wine.baseline(self.bits))
-        run = self.runners[case.locale].run(self.exe, line, case.env, limit)
-        if not run.heap_errors:
-            return run
-        found = wine_heap.verdict(run.trace, run.heap_errors, self.imports,
-                                  wine_heap.environment_floor(dict(case.env)))
-        if not found.wines_own:
-            return run
-        print(f"     Wine's own heap damage, not the program's: {run.heap_errors[0]}\n"
-              f"       ({found.reason}); the run is tried once more")
-        return self.runners[case.locale].run(self.exe, line, case.env, limit)
+
+        def once():
+            run = self.runners[case.locale].run(self.exe, line, case.env, limit)
+            return run, run.trace
+        return unless_wines_own(once, self.exe, dict(case.env))
 
     def scenario(self, case, roots):
         lines = ["os nt 6.1" if case.family == "nt" else "os 9x 4.10",

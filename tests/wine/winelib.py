@@ -373,7 +373,8 @@ class Wine:
         if not out and not err and result.returncode not in (0, None):
             # A run that failed without a word of its own: what Wine wrote,
             # so that a failing check shows whether the program ran at all.
-            wine_lines = heap_errors_in(result.stderr).decode("cp932", errors="replace")
+            # (program_errors has kept its heap errors for the next check.)
+            wine_lines = heap_lines(result.stderr)[0].decode("cp932", errors="replace")
             for line in wine_lines.splitlines()[-10:]:
                 print(f"     Wine said: {line.rstrip()}")
         return out, err, result.returncode
@@ -460,8 +461,7 @@ def told_if_slow(what, base=None):
     yield
     took = time.monotonic() - began
     if took > slow_limit(base):
-        against = base.told() if base else "no baseline measured"
-        print(f"     slow: {what} took {took:.1f} s ({against})")
+        print(f"     slow: {what} took {took:.1f} s ({baseline_text(base)})")
 
 
 def redirected_output(stdout):
