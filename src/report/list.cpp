@@ -31,7 +31,10 @@ const size_t kBarWidth = kBarCells + 2;
 const size_t kFiguresColumn = kNameWidth + 1 + kTypeWidth + 1 + kFsWidth + 1 +
                               kLabelWidth + 1;
 
-const char kCutMark[] = "…";
+// Two ASCII points: a width every terminal agrees on.  "…" is two columns
+// on a Japanese console and one in Windows Terminal or a UTF-8 terminal,
+// which would shift every column after a cut label.
+const char kCutMark[] = "..";
 
 // One line being laid out; wide enough for the widest line the columns
 // allow, long names aside, which go out on their own.

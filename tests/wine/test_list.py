@@ -18,7 +18,7 @@ What the program must do:
   drive's report as the drive named alone does, as test_all_drives.py
   checks: one start of Wine for all of them): its type, its file
   system and its label (cut to their columns after a whole character, with
-  "..." (the one character) where cut), its total and free capacity scaled
+  ".." where cut), its total and free capacity scaled
   from the report's exact byte counts, the used share rounded up to a whole
   percent, and a bar of ten cells, one filled for each whole tenth in use.
   Only the free space of C: and Z:, which other programs change between two
@@ -83,7 +83,7 @@ AFTER_DRIVE_TYPE = 1
 MARK, NAME, TYPE, FS, LABEL, FIGURE, PERCENT, CELLS = 2, 8, 9, 6, 12, 8, 6, 10
 FIGURES_AT = MARK + NAME + 1 + TYPE + 1 + FS + 1 + LABEL + 1
 WIDEST = 79
-CUT = "…"
+CUT = ".."
 HEADING = "  ドライブ 種別      FS     ラベル         全容量   空容量 使用率 使用状況"
 NO_ANSWER = "応答なし"
 
