@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""The shipped program stays small and self-contained: under 100 KiB and
+"""The shipped program stays small and self-contained: under 120 KiB and
 importing nothing but KERNEL32.dll and msvcrt.dll, which every Windows has."""
 
 import argparse
@@ -18,5 +18,5 @@ dump = subprocess.run([opts.objdump, "-p", opts.exe], capture_output=True, text=
                       check=True).stdout
 dlls = sorted(set(re.findall(r"DLL Name: (\S+)", dump)))
 print(f"{opts.exe}: {size} bytes, imports {', '.join(dlls)}")
-ok = size < 100 * 1024 and dlls == ["KERNEL32.dll", "msvcrt.dll"]
+ok = size < 120 * 1024 and dlls == ["KERNEL32.dll", "msvcrt.dll"]
 sys.exit(0 if ok else 1)

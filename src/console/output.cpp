@@ -73,6 +73,10 @@ void err_vprintf(const char* format, va_list args) {
   if (format_to(Stream::kErr, format, args) < 0) err_puts("メモリー不足");
 }
 
+void out_flush() {
+  if (!plat_flush(Stream::kOut)) g_fate.lost_bytes = true;
+}
+
 OutputFate out_finish() {
   if (!plat_flush(Stream::kOut)) g_fate.lost_bytes = true;
   OutputFate fate = g_fate;

@@ -27,6 +27,10 @@ struct OutputFate {
   bool out_of_memory;  // a long text could not be formatted
 };
 
+// Pushes out what standard output holds, so that it reaches its reader
+// before the run waits; a failure counts as lost bytes.
+void out_flush();
+
 // Pushes out everything written so far, standard output first, and returns
 // standard output's fate, starting a fresh record.
 OutputFate out_finish();

@@ -7,10 +7,14 @@
 #include "console/output.h"
 #include "console/pager.h"
 #include "driver/args.h"
-#include "driver/drives.h"
+#include "driver/drive_list.h"
 #include "driver/options.h"
 #include "driver/settings.h"
+#include "driver/survey.h"
 #include "help/help.h"
+#include "report/json_report.h"
+#include "report/list.h"
+#include "report/text_report.h"
 
 Settings settings;
 
@@ -43,9 +47,16 @@ int volsurvey_main(int argc, char** argv) {
 
   // The document is for programs: nothing may stand in it but itself, nor
   // wait for a key.
-  if (settings.json_output) return report_drives_json(argc, argv, drive_count);
-  report_pager_start(settings.pause_mode, 1);
-  if (settings.pause_mode) report_pager_count(80, kPausePrompt);
-  if (settings.list_mode) return report_drives_list(argc, argv, drive_count);
-  return report_drives(argc, argv, drive_count);
+  if (!settings.json_output) {
+    report_pager_start(settings.pause_mode, 1);
+    if (settings.pause_mode) report_pager_count(80, kPausePrompt);
+  }
+  const Printer& printer = settings.json_output ? kJsonPrinter
+                           : settings.list_mode ? kListPrinter
+                                                : kTextPrinter;
+  // The list is for seeing every drive at a glance: one drive is rarely
+  // what is wanted.
+  DriveList list;
+  list_drives(argc, argv, drive_count, settings.all_drives || settings.list_mode, &list);
+  return survey_drives(&list, printer);
 }

@@ -5,46 +5,6 @@
 #include <string>
 #include <vector>
 
-TEST(MountArguments, OnlyAPathBelowADriveRootIsAskedAbout) {
-  struct {
-    const char* argument;
-    bool asked;
-  } const cases[] = {
-      {"C:\\Data", true},
-      {"c:\\data\\logs\\today.txt", true},
-      {"C:/Data", true},
-      {"C:\\", false},   // the drive's own root
-      {"C:", false},
-      {"C", false},
-      {"C:Data", false},  // relative to the drive's current folder
-      {"\\\\server\\share\\dir", false},
-      {"\\\\?\\Volume{1}\\", false},
-      {"1:\\x", false},
-      {"\x83\x5C:\\x", false},
-      {"", false},
-  };
-  for (const auto& c : cases) EXPECT_EQ(below_drive_root(c.argument), c.asked) << c.argument;
-}
-
-TEST(MountArguments, AFolderIsTakenOnlyOnTheArgumentsOwnDrive) {
-  struct {
-    const char* folder;
-    const char* argument;
-    bool taken;
-  } const cases[] = {
-      {"C:\\Data\\", "C:\\Data\\logs", true},
-      {"C:\\Data\\", "c:\\data", true},
-      {"C:\\", "C:\\Windows", false},             // the drive itself: as without folders
-      {"D:\\Data\\", "C:\\Data", false},          // another drive (a substituted one)
-      {"\\\\server\\share\\", "N:\\dir", false},  // a mapped share
-      {"C:\\Data", "C:\\Data\\x", false},         // no final backslash: no root
-      {"C:", "C:\\x", false},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(folder_on_drive(c.folder, c.argument), c.taken) << c.folder << " for " << c.argument;
-  }
-}
-
 namespace {
 
 std::vector<std::string> sorted(std::vector<const char16_t*> paths) {

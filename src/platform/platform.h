@@ -38,22 +38,28 @@ struct DriveAsking;
 // Starts asking about the drive at `root` ("C:\" or "\\server\share\"):
 // ask(drive, context) asks its questions through the queries below, on its
 // own, while the program goes on; several drives may be asked at once.
-// `source` is the text the root was made from (one of the arguments
-// plat_start handed out, or the buffer plat_current_directory filled; null
-// for neither): the system is then asked about the root as that text spells
-// it, character for character, even where its Shift-JIS form shows "?".
-// The drive's queries may wait `ms` milliseconds in all for the system,
-// counted from now; 0 waits as long as the system does.  `side_by_side`
-// says other drives are asked meanwhile, so that even without a limit
-// this one must not hold them up.  `ask` must touch no memory but
-// `context` and its own.  Null when memory runs out.
-DriveAsking* plat_ask_start(const char* root, const char* source, uint32_t ms, bool side_by_side,
-                            void (*ask)(DriveAsking* drive, void* context), void* context);
+// `wide_root` is the root as the system spells it (plat_drive_name): the
+// NT family is asked with it, character for character, even where its
+// Shift-JIS form shows "?"; the Windows 95 family with `root`, in its own
+// bytes.  Both may be null for a drive whose root `ask` finds first
+// (plat_ask_about).  The drive's queries may wait `ms` milliseconds in all
+// for the system, counted from now; 0 waits as long as the system does.
+// `side_by_side` says other drives are asked meanwhile, so that even
+// without a limit this one must not hold them up.  `ask` must touch no
+// memory but `context` and its own.  Null when memory runs out.
+DriveAsking* plat_ask_start(const char* root, const char16_t* wide_root, uint32_t ms,
+                            bool side_by_side, void (*ask)(DriveAsking* drive, void* context),
+                            void* context);
+
+// From `ask`: the drive's queries from now on ask about `root` and
+// `wide_root` (as for plat_ask_start; the platform keeps copies).  False
+// when memory runs out.
+bool plat_ask_about(DriveAsking* drive, const char* root, const char16_t* wide_root);
 
 // Waits at most `ms` milliseconds for `ask` of a drive to return, leaving
 // the drive to plat_ask_finish either way; once it has returned, whatever
-// it ran on serves the next drive started.
-void plat_ask_settle(DriveAsking* drive, uint32_t ms);
+// it ran on serves the next drive started.  Whether it has returned.
+bool plat_ask_settle(DriveAsking* drive, uint32_t ms);
 
 // Waits for `ask` of a drive to return, no longer than the drive's time
 // allows.  kOk: it returned, and `context` is the caller's again.
@@ -97,9 +103,13 @@ FreeSpaceEx plat_disk_free_space_ex(DriveAsking* drive, uint64_t* caller_free,
 Answer plat_ext_free_space(DriveAsking* drive, uint32_t* sectors_per_cluster,
                            uint32_t* bytes_per_sector);
 
-// The first `length` bytes of `text`, a drive's name made from `source` as
-// a root is for plat_ask_start, in the UTF-16 the system is asked with:
-// NUL-terminated, in a new heap block; null when memory runs out.
+// The first `length` bytes of `text`, a drive's name or root made from
+// `source` (one of the arguments plat_start handed out, the buffer
+// plat_current_directory filled, or a path plat_mount_folders listed; null
+// for none), in the UTF-16 the system is asked with: as far as `text`
+// spells the start of the source, the source's own characters, even where
+// Shift-JIS shows "?".  NUL-terminated, in a new heap block; null when
+// memory runs out.
 char16_t* plat_drive_name(const char* text, size_t length, const char* source);
 
 // --- Volumes mounted in folders ---------------------------------------------
@@ -111,8 +121,7 @@ char16_t* plat_drive_name(const char* text, size_t length, const char* source);
 
 // A path that reaches a volume, as the system names it: in Shift-JIS, "?"
 // for each character Shift-JIS cannot spell, and in UTF-16 as the system
-// spells it.  `path` may be handed to plat_ask_start and plat_drive_name as
-// `source`: the system is then asked with the UTF-16.
+// spells it.  `path` may be handed to plat_drive_name as `source`.
 struct MountFolder {
   const char* path;
   const char16_t* wide_path;
@@ -127,20 +136,39 @@ enum class MountList { kMissing, kOk, kFailed, kNoAnswer };
 // every folder a volume is mounted in, in the order the system gives them.
 // Drive roots ("C:\") are left out, and so is a volume with no path at all;
 // a volume whose paths cannot be read is named by its volume name
-// ("\\?\Volume{...}\"), which still reaches it.  The listing may wait `ms`
+// ("\\?\Volume{...}\"), which still reaches it, unless a drive letter
+// reaches it: no volume is listed twice.  The listing may wait `ms`
 // milliseconds for the system (0: as long as it does).  The folders and
 // their texts live for the run; on kFailed, those listed before the failure.
 MountList plat_mount_folders(uint32_t ms, const MountFolder** folders, size_t* count);
 
-// GetVolumePathNameW (Windows 2000 on; looked up at run time) for `path`, a
-// text plat_start handed out, asked as it was typed: the folder a volume is
-// mounted in that holds the path, ending in a backslash, when that is more
-// than a drive root and the system confirms a volume is mounted there
-// (GetVolumeNameForVolumeMountPointW).  A text that lives for the run, to
-// be given as `source` too.  Null where the system has no such function,
-// the call fails or waits longer than `ms` (0: no limit), or the path lies
-// on the volume of its drive's root.
-const char* plat_mount_folder_of(const char* path, uint32_t ms);
+// The volume a path lies on, asked from a drive's `ask` like its other
+// queries, within the drive's time.  Each answer is a new heap block,
+// NUL-terminated, set only on kOk; kMissing where the system has no such
+// function (the Windows 95 family, NT 4.0: they mount nothing in folders).
+enum class Lookup { kMissing, kOk, kFailed, kNoAnswer };
+
+// GetVolumePathNameW (Windows 2000 on): the path of the volume that holds
+// `path`, ending in a backslash: a drive root, a mount folder, a share root
+// or a volume name.  It is the start of the path as given, its "." and ".."
+// resolved and "/" read as "\", in the letter case it was typed.
+Lookup plat_volume_path_name(DriveAsking* drive, const char16_t* path, char16_t** volume_path);
+
+// GetVolumeNameForVolumeMountPointW: the volume name ("\\?\Volume{...}\")
+// of the volume mounted at `mount_point` (a drive root or a mount folder,
+// ending in a backslash).  kFailed where nothing is mounted there.
+Lookup plat_volume_name_of(DriveAsking* drive, const char16_t* mount_point,
+                           char16_t** volume_name);
+
+// GetVolumePathNamesForVolumeNameW (Windows XP on): every path that reaches
+// the volume `volume_name`, as the system spells them, each NUL-terminated,
+// the list ended by an empty one.
+Lookup plat_volume_paths(DriveAsking* drive, const char16_t* volume_name, char16_t** paths);
+
+// The Shift-JIS form of `n` units of UTF-16, "?" for each character it
+// lacks; a new heap text, null when memory runs out.  May be called from a
+// drive's `ask`.
+char* plat_shift_jis(const char16_t* units, size_t n);
 
 // GetCurrentDirectoryA: the length of the path written to `buffer`, or the
 // size needed when `size` is too small, or 0 on failure.

@@ -71,14 +71,12 @@ namespace {
 // them; still reachable at the exit, so that nothing counts as leaked.
 std::vector<void*>* g_stalled = new std::vector<void*>;
 
-// A query of the drive takes the time the scenario gives it, on the
-// scripted clock; kNoAnswer when that is more than the drive has left.
-Answer waited(DriveAsking* drive, SimQuery query) {
-  uint32_t takes = drive->d ? drive->d->wait_ms[query] : 0;
+// A query of the drive that takes `takes` milliseconds of the scripted
+// clock; kNoAnswer when that is more than the drive has left.
+Answer waited_for(DriveAsking* drive, uint32_t takes, const char* what) {
   if (!drive->limited) {
     if (takes == kSimNever) {
-      fprintf(stderr, "volsurvey-sim: %s never answers, and the run waits without a limit\n",
-              drive->root.c_str());
+      fprintf(stderr, "volsurvey-sim: %s never answers, and the run waits without a limit\n", what);
       exit(2);
     }
     console().tick += takes;
@@ -95,50 +93,62 @@ Answer waited(DriveAsking* drive, SimQuery query) {
   return Answer::kOk;
 }
 
-}  // namespace
+// A query of the drive takes the time the scenario gives it.
+Answer waited(DriveAsking* drive, SimQuery query) {
+  return waited_for(drive, drive->d ? drive->d->wait_ms[query] : 0, drive->root.c_str());
+}
 
-namespace {
-
-// The paths the scripted system handed out (mount folders), each with its
-// UTF-16: a root made from one is asked as the system spelled it.  Kept for
-// the run, as the real platform keeps them.
-struct HandedPath {
+// The paths the scripted system listed, each with its UTF-16: a name made
+// from one is spelled as the system spelled it.  Kept for the run, as the
+// real platform keeps them.
+struct ListedPath {
   const char* path;
+  // cppcheck-suppress unusedStructMember ; read through the lambda of listed_path
   std::u16string wide;
 };
-std::vector<HandedPath*>* g_handed = new std::vector<HandedPath*>;
+std::vector<ListedPath*>* g_listed = new std::vector<ListedPath*>;
 
-const HandedPath* handed_path(const char* source) {
-  auto found = std::find_if(g_handed->begin(), g_handed->end(),
-                            [source](const HandedPath* h) { return h->path == source; });
-  return found == g_handed->end() ? nullptr : *found;
+const std::u16string* listed_path(const char* source) {
+  auto found = std::find_if(g_listed->begin(), g_listed->end(),
+                            [source](const ListedPath* listed) { return listed->path == source; });
+  return found == g_listed->end() ? nullptr : &(*found)->wide;
 }
 
-const HandedPath* hand_out(const SimPath& path) {
-  g_handed->push_back(new HandedPath{strdup(path.narrow.c_str()), path.wide});
-  return g_handed->back();
+// The drive of a root: as the system spells it, or else by its "?" form.
+const SimDrive* drive_of(const char* root, const char16_t* wide_root) {
+  if (!root) return nullptr;
+  const std::u16string wide = wide_root ? std::u16string(wide_root) : sim_widen(root);
+  const SimDrive* d = sim_find_drive(root, &wide);
+  return d ? d : sim_find_drive(root);
 }
 
 }  // namespace
 
-DriveAsking* plat_ask_start(const char* root, const char* source, uint32_t ms, bool,
+DriveAsking* plat_ask_start(const char* root, const char16_t* wide_root, uint32_t ms, bool,
                             void (*ask)(DriveAsking* drive, void* context), void* context) {
-  const HandedPath* handed = handed_path(source);
-  const SimDrive* d = handed && handed->path == std::string(root)
-                          ? sim_find_drive(root, &handed->wide)
-                          : sim_find_drive(root);
-  DriveAsking* drive = new DriveAsking{d, root, ms != 0, ms, console().tick, 0, false};
+  DriveAsking* drive = new DriveAsking{drive_of(root, wide_root), root ? root : "", ms != 0, ms,
+                                       console().tick, 0, false};
   ask(drive, context);
   drive->took = console().tick - drive->started;
   console().tick = drive->started;
+  // An answer that came in just as the drive's time ran out: the wait for
+  // its questions ends at the same moment and does not see them done.
+  if (drive->limited && drive->left_ms == 0 && drive->took > 0) drive->stalled = true;
   if (drive->stalled) g_stalled->push_back(context);
   return drive;
 }
 
-void plat_ask_settle(DriveAsking* drive, uint32_t ms) {
+bool plat_ask_about(DriveAsking* drive, const char* root, const char16_t* wide_root) {
+  drive->root = root;
+  drive->d = drive_of(root, wide_root);
+  return true;
+}
+
+bool plat_ask_settle(DriveAsking* drive, uint32_t ms) {
   // The next drive starts once this one is done, or `ms` later.
   const uint32_t waited_ms = drive->took < ms ? drive->took : ms;
   if (console().tick - drive->started < waited_ms) console().tick = drive->started + waited_ms;
+  return console().tick - drive->started >= drive->took;
 }
 
 Answer plat_ask_finish(DriveAsking* drive) {
@@ -153,12 +163,12 @@ uint32_t plat_logical_drives() { return sim_scenario().logical_drives; }
 
 char16_t* plat_drive_name(const char* text, size_t length, const char* source) {
   std::u16string name = sim_widen(std::string(text, length));
-  // A handed-out path named whole, or without its final backslash.
-  const HandedPath* handed = handed_path(source);
-  const size_t whole = handed ? strlen(handed->path) : 0;
-  if (handed && strncmp(text, handed->path, length) == 0 &&
-      (length == whole || (length + 1 == whole && handed->path[length] == '\\'))) {
-    name = handed->wide.substr(0, handed->wide.size() - (whole - length));
+  // A path the system listed, named whole or without its final backslash.
+  const std::u16string* listed = listed_path(source);
+  const size_t whole = listed ? strlen(source) : 0;
+  if (listed && strncmp(text, source, length) == 0 &&
+      (length == whole || (length + 1 == whole && source[length] == '\\'))) {
+    name = listed->substr(0, listed->size() - (whole - length));
   }
   char16_t* units = static_cast<char16_t*>(malloc((name.size() + 1) * sizeof(char16_t)));
   copy_units(units, static_cast<uint32_t>(name.size() + 1), name);
@@ -273,6 +283,55 @@ bool starts_with_folder(const std::u16string& path, const std::u16string& folder
   return path.size() >= folder.size() && sim_same_path(path.substr(0, folder.size()), folder);
 }
 
+// A drive letter of the system reaches the volume.
+bool lettered(const SimVolume& v) {
+  const uint32_t letters = sim_scenario().logical_drives;
+  for (const SimPath& p : v.paths) {
+    const char16_t letter = p.wide[0] >= u'a' ? static_cast<char16_t>(p.wide[0] - u'a' + u'A') : p.wide[0];
+    if (is_drive_root(p.wide) && letter >= u'A' && letter <= u'Z' && (letters & (1u << (letter - u'A')))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// "." and ".." resolved and "/" read as "\", as GetFullPathNameW reads a
+// path, the letter case kept; a final backslash always.
+std::u16string full_path(const std::u16string& path) {
+  std::u16string p = path;
+  std::replace(p.begin(), p.end(), u'/', u'\\');
+  const size_t root_length = p.size() >= 3 && p[1] == u':' ? 3 : 0;
+  std::vector<std::u16string> parts;
+  size_t at = root_length;
+  while (at <= p.size()) {
+    size_t end = p.find(u'\\', at);
+    if (end == std::u16string::npos) end = p.size();
+    const std::u16string part = p.substr(at, end - at);
+    if (part == u"..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != u".") {
+      parts.push_back(part);
+    }
+    at = end + 1;
+  }
+  std::u16string full = p.substr(0, root_length);
+  for (const std::u16string& part : parts) full += part + u"\\";
+  return full;
+}
+
+char16_t* heap_units(const std::u16string& text) {
+  char16_t* units = static_cast<char16_t*>(malloc((text.size() + 1) * sizeof(char16_t)));
+  copy_units(units, static_cast<uint32_t>(text.size() + 1), text);
+  return units;
+}
+
+const SimVolume* volume_named(const std::u16string& name) {
+  const std::vector<SimVolume>& volumes = sim_scenario().volumes;
+  auto found = std::find_if(volumes.begin(), volumes.end(),
+                            [&name](const SimVolume& v) { return sim_same_path(v.name.wide, name); });
+  return found == volumes.end() ? nullptr : &*found;
+}
+
 }  // namespace
 
 MountList plat_mount_folders(uint32_t ms, const MountFolder** folders, size_t* count) {
@@ -285,13 +344,15 @@ MountList plat_mount_folders(uint32_t ms, const MountFolder** folders, size_t* c
   static std::vector<MountFolder>* listed = new std::vector<MountFolder>;
   for (const SimVolume& v : s.volumes) {
     std::vector<const SimPath*> paths;
-    if (!v.paths_ok) paths.push_back(&v.name);
+    // A volume whose paths cannot be read is named by its volume name,
+    // unless a drive letter reaches it.
+    if (!v.paths_ok && !lettered(v)) paths.push_back(&v.name);
     for (const SimPath& p : v.paths) {
       if (v.paths_ok && !is_drive_root(p.wide)) paths.push_back(&p);
     }
     for (const SimPath* p : paths) {
-      const HandedPath* handed = hand_out(*p);
-      listed->push_back(MountFolder{handed->path, handed->wide.c_str()});
+      g_listed->push_back(new ListedPath{strdup(p->narrow.c_str()), p->wide});
+      listed->push_back(MountFolder{g_listed->back()->path, g_listed->back()->wide.c_str()});
     }
   }
   *folders = listed->data();
@@ -299,27 +360,51 @@ MountList plat_mount_folders(uint32_t ms, const MountFolder** folders, size_t* c
   return MountList::kOk;
 }
 
-const char* plat_mount_folder_of(const char* path, uint32_t ms) {
-  if (!has_volume_functions(5, 0)) return nullptr;
-  if (!volumes_answer(ms)) return nullptr;
-  std::u16string wide = sim_widen(path);
-  std::replace(wide.begin(), wide.end(), u'/', u'\\');
-  if (wide.empty() || wide.back() != u'\\') wide += u'\\';
-  // The longest path that holds it: a folder inside a mounted folder wins.
-  const SimPath* best = nullptr;
+Lookup plat_volume_path_name(DriveAsking* drive, const char16_t* path, char16_t** volume_path) {
+  if (!has_volume_functions(5, 0)) return Lookup::kMissing;
+  if (waited_for(drive, sim_scenario().volumes_wait_ms, "GetVolumePathNameW") != Answer::kOk) {
+    return Lookup::kNoAnswer;
+  }
+  if (!sim_scenario().volume_path_ok) return Lookup::kFailed;
+  const std::u16string full = full_path(path);
+  // The longest volume path that holds it (a folder inside a mounted
+  // folder wins), else the drive's root; in the letter case it was typed.
+  size_t best = full.size() >= 3 && full[1] == u':' ? 3 : 0;
   for (const SimVolume& v : sim_scenario().volumes) {
     for (const SimPath& p : v.paths) {
-      const bool longer = !best || p.wide.size() > best->wide.size();
-      if (longer && starts_with_folder(wide, p.wide)) best = &p;
+      if (starts_with_folder(full, p.wide)) best = std::max(best, p.wide.size());
     }
   }
-  if (!best || best->wide.size() <= 3) return nullptr;
-  SimPath folder = *best;
-  if (folder.narrow[0] >= 'a' && folder.narrow[0] <= 'z') {
-    folder.narrow[0] = static_cast<char>(folder.narrow[0] - 'a' + 'A');
-    folder.wide[0] = static_cast<char16_t>(folder.narrow[0]);
+  if (best == 0) return Lookup::kFailed;
+  *volume_path = heap_units(full.substr(0, best));
+  return Lookup::kOk;
+}
+
+Lookup plat_volume_name_of(DriveAsking*, const char16_t* mount_point, char16_t** volume_name) {
+  if (!has_volume_functions(5, 0)) return Lookup::kMissing;
+  const std::u16string point = mount_point;
+  for (const SimVolume& v : sim_scenario().volumes) {
+    if (std::any_of(v.paths.begin(), v.paths.end(),
+                    [&point](const SimPath& p) { return sim_same_path(p.wide, point); })) {
+      *volume_name = heap_units(v.name.wide);
+      return Lookup::kOk;
+    }
   }
-  return hand_out(folder)->path;
+  return Lookup::kFailed;
+}
+
+Lookup plat_volume_paths(DriveAsking*, const char16_t* volume_name, char16_t** paths) {
+  if (!has_volume_functions(5, 1)) return Lookup::kMissing;
+  const SimVolume* v = volume_named(volume_name);
+  if (!v || !v->paths_ok) return Lookup::kFailed;
+  std::u16string list;
+  for (const SimPath& p : v->paths) list += p.wide + u'\0';
+  *paths = heap_units(list);
+  return Lookup::kOk;
+}
+
+char* plat_shift_jis(const char16_t* units, size_t n) {
+  return strdup(sim_narrow(std::u16string(units, n)).c_str());
 }
 
 uint32_t plat_current_directory(char* buffer, uint32_t size) {

@@ -195,18 +195,21 @@ void parse_volume(SimScenario* s, const std::vector<std::string>& words) {
   s->volumes.push_back(v);
 }
 
-// volumes missing, volumes fail, volumes wait=MS or wait=never.
+// volumes missing, volumes fail, volumes pathname=fail, volumes wait=MS or
+// wait=never.
 void parse_volumes(SimScenario* s, const std::vector<std::string>& words) {
-  if (words.size() != 2) fail("volumes takes missing, fail or wait=MS");
+  if (words.size() != 2) fail("volumes takes missing, fail, pathname=fail or wait=MS");
   if (words[1] == "missing") {
     s->volume_functions = false;
   } else if (words[1] == "fail") {
     s->volumes_ok = false;
+  } else if (words[1] == "pathname=fail") {
+    s->volume_path_ok = false;
   } else if (words[1].compare(0, 5, "wait=") == 0) {
     std::string ms = words[1].substr(5);
     s->volumes_wait_ms = ms == "never" ? kSimNever : number32(ms);
   } else {
-    fail("volumes takes missing, fail or wait=MS: " + words[1]);
+    fail("volumes takes missing, fail, pathname=fail or wait=MS: " + words[1]);
   }
 }
 
@@ -517,6 +520,23 @@ std::u16string sim_widen(const std::string& bytes) {
     i += n;
   }
   return wide;
+}
+
+std::string sim_narrow(const std::u16string& units) {
+  std::string narrow;
+  for (size_t i = 0; i < units.size();) {
+    const bool pair = units[i] >= 0xD800 && units[i] < 0xDC00 && i + 1 < units.size() &&
+                      units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000;
+    const size_t n = pair ? 2 : 1;
+    std::string utf16le, bytes;
+    for (size_t k = 0; k < n; ++k) {
+      utf16le += static_cast<char>(units[i + k] & 0xFF);
+      utf16le += static_cast<char>(units[i + k] >> 8);
+    }
+    narrow += convert("CP932", "UTF-16LE", utf16le, &bytes) && !bytes.empty() ? bytes : "?";
+    i += n;
+  }
+  return narrow;
 }
 
 const SimDrive* sim_find_drive(const char* root, const std::u16string* wide) {

@@ -78,6 +78,7 @@ struct SimScenario {
   std::vector<SimVolume> volumes;
   bool volume_functions = true;  // kernel32 has them (and the version is 5.0 or later)
   bool volumes_ok = true;        // FindFirstVolumeW succeeds
+  bool volume_path_ok = true;    // GetVolumePathNameW succeeds
   uint32_t volumes_wait_ms = 0;  // how long the listing takes; kSimNever
   uint32_t logical_drives = 0;  // GetLogicalDrives; the drive lines' letters by default
   bool logical_drives_given = false;
@@ -112,6 +113,10 @@ std::string sim_final_component(const std::string& path);
 // The UTF-16 form of Shift-JIS bytes; a byte that spells nothing becomes
 // U+FFFD.
 std::u16string sim_widen(const std::string& bytes);
+
+// The Shift-JIS form of UTF-16, "?" for each character Shift-JIS lacks, as
+// the program's own narrowing makes it.
+std::string sim_narrow(const std::u16string& units);
 
 // The drive whose root equals `root` ignoring ASCII case, or null; with
 // `wide`, the one whose UTF-16 root equals it.

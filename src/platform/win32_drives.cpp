@@ -13,35 +13,16 @@
 
 #include "platform/platform.h"
 #include "platform/wide_text.h"
+#include "platform/win32_asking.h"
 #include "platform/win32_text.h"
-#include "platform/win32_wait.h"
 #include "text/sjis.h"
 #include "text/strings.h"
-
-// The root as the system takes it: UTF-16 on the NT family, the bytes
-// themselves on the 95 family.
-struct DriveAsking : Errand {
-  char* root;
-  wchar_t* wide_root;
-  void (*ask)(DriveAsking* drive, void* context);
-  void* context;
-  bool limited;
-  DWORD limit_ms;
-  DWORD started;   // tick count when the drive's time began
-  bool on_thread;  // false: asked on the caller's own thread
-};
 
 namespace {
 
 void run_drive(Errand* errand) {
   DriveAsking* drive = static_cast<DriveAsking*>(errand);
   drive->ask(drive, drive->context);
-}
-
-// Whether the drive's time has run out: an answer that comes later is no
-// answer, and the questions after it are not asked.
-bool out_of_time(const DriveAsking* drive) {
-  return drive->limited && GetTickCount() - drive->started > drive->limit_ms;
 }
 
 void free_drive(DriveAsking* drive) {
@@ -196,17 +177,40 @@ bool ask_device(const char* root, ExtGetDskFreSpcStruc* result) {
 
 }  // namespace
 
-DriveAsking* plat_ask_start(const char* root, const char* source, uint32_t ms, bool side_by_side,
-                            void (*ask)(DriveAsking* drive, void* context), void* context) {
+bool out_of_time(const DriveAsking* drive) {
+  return drive->limited && GetTickCount() - drive->started > drive->limit_ms;
+}
+
+namespace {
+
+// The root in the form the system takes: UTF-16 on the NT family, the
+// bytes themselves on the 95 family.  False when memory runs out.
+bool set_root(DriveAsking* drive, const char* root, const char16_t* wide_root) {
+  free(drive->root);
+  free(drive->wide_root);
+  drive->root = nullptr;
+  drive->wide_root = nullptr;
+  if (!nt_family()) {
+    drive->root = dup_string(root);
+    return drive->root != nullptr;
+  }
+  size_t n = 0;
+  while (wide_root[n]) ++n;
+  drive->wide_root = static_cast<wchar_t*>(malloc((n + 1) * sizeof(wchar_t)));
+  if (!drive->wide_root) return false;
+  for (size_t i = 0; i <= n; ++i) drive->wide_root[i] = static_cast<wchar_t>(wide_root[i]);
+  return true;
+}
+
+}  // namespace
+
+DriveAsking* plat_ask_start(const char* root, const char16_t* wide_root, uint32_t ms,
+                            bool side_by_side, void (*ask)(DriveAsking* drive, void* context),
+                            void* context) {
   prepare_size_turns();
   DriveAsking* drive = static_cast<DriveAsking*>(calloc(1, sizeof(DriveAsking)));
   if (!drive) return nullptr;
-  if (nt_family()) {
-    drive->wide_root = widen_from(kShiftJis, source_of(source), root);
-  } else {
-    drive->root = dup_string(root);
-  }
-  if (!drive->root && !drive->wide_root) {
+  if (root && !set_root(drive, root, wide_root)) {
     free(drive);
     return nullptr;
   }
@@ -223,8 +227,12 @@ DriveAsking* plat_ask_start(const char* root, const char* source, uint32_t ms, b
   return drive;
 }
 
-void plat_ask_settle(DriveAsking* drive, uint32_t ms) {
-  if (drive->on_thread) settle_errand(drive, ms);
+bool plat_ask_about(DriveAsking* drive, const char* root, const char16_t* wide_root) {
+  return set_root(drive, root, wide_root);
+}
+
+bool plat_ask_settle(DriveAsking* drive, uint32_t ms) {
+  return !drive->on_thread || settle_errand(drive, ms);
 }
 
 Answer plat_ask_finish(DriveAsking* drive) {

@@ -1,12 +1,13 @@
-// Volumes mounted in folders: the paths of every volume, and the mount
-// folder that holds a path.  The functions came with Windows 2000 and XP
-// and are looked up at run time, so that the program still starts on the
-// Windows 95 family and NT 4.0, which are asked nothing here.
+// Volumes mounted in folders: the paths of every volume, and the volume a
+// path lies on.  The functions came with Windows 2000 and XP and are looked
+// up at run time, so that the program still starts on the Windows 95
+// family and NT 4.0, which are asked nothing here.
 //
-// Like a drive's questions, each is asked on a thread of its own and waited
-// for no longer than the run allows (win32_wait.h).  That thread only asks
-// and keeps UTF-16 in its own block; the program's own thread makes the
-// Shift-JIS names once the answers are back.
+// The listing is asked on a thread of its own and waited for no longer than
+// the run allows (win32_wait.h); that thread only asks and keeps UTF-16 in
+// its own block, and the program's own thread makes the Shift-JIS names
+// once the answers are back.  The volume of a path is asked from its
+// drive's own questions, within the drive's time.
 #include <windows.h>
 
 #include <cstdlib>
@@ -14,6 +15,7 @@
 
 #include "platform/platform.h"
 #include "platform/wide_text.h"
+#include "platform/win32_asking.h"
 #include "platform/win32_text.h"
 #include "platform/win32_wait.h"
 
@@ -66,6 +68,7 @@ struct VolumeListing : Errand {
   FindNextVolumeFn next;
   FindVolumeCloseFn close;
   PathNamesFn path_names;
+  MountPointVolumeFn mount_point_volume;
   wchar_t** paths;
   size_t count;
   size_t capacity;
@@ -86,30 +89,51 @@ bool add_path(VolumeListing* listing, const wchar_t* path) {
   return true;
 }
 
-// The folders of one volume; a volume whose paths cannot be read is named
-// by its volume name.  False when memory runs out.
-bool add_volume_paths(VolumeListing* listing, const wchar_t* volume) {
+// The paths of `volume` as GetVolumePathNamesForVolumeNameW lists them, in
+// a new heap block that always ends in two NULs; null when they cannot be
+// had (*failed) or memory runs out.
+wchar_t* volume_paths_of(PathNamesFn path_names, const wchar_t* volume, bool* failed) {
   DWORD size = MAX_PATH + 1;
-  wchar_t* names = nullptr;
-  BOOL ok = FALSE;
+  *failed = false;
   for (int attempt = 0; attempt < 4; ++attempt) {
-    free(names);
     // Two units more, always NUL: the list ends inside the block whatever
     // the system wrote.
-    names = static_cast<wchar_t*>(calloc(size + 2, sizeof(wchar_t)));
-    if (!names) return false;
+    wchar_t* names = static_cast<wchar_t*>(calloc(size + 2, sizeof(wchar_t)));
+    if (!names) return nullptr;
     DWORD needed = 0;
-    ok = listing->path_names(volume, names, size, &needed);
-    if (ok || GetLastError() != ERROR_MORE_DATA || needed <= size) break;
+    if (path_names(volume, names, size, &needed)) return names;
+    free(names);
+    if (GetLastError() != ERROR_MORE_DATA || needed <= size) break;
     size = needed;
   }
-  bool added = true;
-  if (!ok) {
-    added = add_path(listing, volume);
-  } else {
-    for (const wchar_t* path = names; *path && added; path += wcslen(path) + 1) {
-      if (!is_drive_root(path)) added = add_path(listing, path);
+  *failed = true;
+  return nullptr;
+}
+
+// Whether a drive letter of the system reaches `volume`.
+bool lettered(const VolumeListing* listing, const wchar_t* volume) {
+  const DWORD letters = GetLogicalDrives();
+  for (int i = 0; i < 26; ++i) {
+    if (!(letters & (1u << i))) continue;
+    const wchar_t root[] = {static_cast<wchar_t>(L'A' + i), L':', L'\\', L'\0'};
+    wchar_t name[MAX_PATH + 1] = {};
+    if (listing->mount_point_volume(root, name, MAX_PATH) && lstrcmpiW(name, volume) == 0) {
+      return true;
     }
+  }
+  return false;
+}
+
+// The folders of one volume.  A volume whose paths cannot be read is named
+// by its volume name, unless a drive letter reaches it: a volume is listed
+// once.  False when memory runs out.
+bool add_volume_paths(VolumeListing* listing, const wchar_t* volume) {
+  bool failed = false;
+  wchar_t* names = volume_paths_of(listing->path_names, volume, &failed);
+  if (!names) return failed && (lettered(listing, volume) || add_path(listing, volume));
+  bool added = true;
+  for (const wchar_t* path = names; *path && added; path += wcslen(path) + 1) {
+    if (!is_drive_root(path)) added = add_path(listing, path);
   }
   free(names);
   return added;
@@ -155,27 +179,6 @@ bool keep_folder(const wchar_t* wide, MountFolder* folder) {
   return true;
 }
 
-// The mount folder of a path, as it is asked.
-struct FolderQuery : Errand {
-  VolumePathNameFn volume_path;
-  MountPointVolumeFn mount_point_volume;
-  wchar_t* path;
-  wchar_t* folder;
-  DWORD size;
-  bool confirmed;
-};
-
-void find_folder(Errand* errand) {
-  FolderQuery* query = static_cast<FolderQuery*>(errand);
-  if (!query->volume_path(query->path, query->folder, query->size)) return;
-  query->folder[query->size - 1] = L'\0';
-  if (wcslen(query->folder) <= 3) return;
-  // A folder that is no mount point of the system's own (Wine names the
-  // folder of any Linux mount point) is not taken.
-  wchar_t volume[MAX_PATH + 1];
-  query->confirmed = query->mount_point_volume(query->folder, volume, MAX_PATH) != FALSE;
-}
-
 }  // namespace
 
 MountList plat_mount_folders(uint32_t ms, const MountFolder** folders, size_t* count) {
@@ -187,7 +190,12 @@ MountList plat_mount_folders(uint32_t ms, const MountFolder** folders, size_t* c
   found.next = kernel_function<FindNextVolumeFn>("FindNextVolumeW");
   found.close = kernel_function<FindVolumeCloseFn>("FindVolumeClose");
   found.path_names = kernel_function<PathNamesFn>("GetVolumePathNamesForVolumeNameW");
-  if (!found.first || !found.next || !found.close || !found.path_names) return MountList::kMissing;
+  found.mount_point_volume =
+      kernel_function<MountPointVolumeFn>("GetVolumeNameForVolumeMountPointW");
+  if (!found.first || !found.next || !found.close || !found.path_names ||
+      !found.mount_point_volume) {
+    return MountList::kMissing;
+  }
   VolumeListing* listing = static_cast<VolumeListing*>(malloc(sizeof(VolumeListing)));
   if (!listing) return MountList::kFailed;
   *listing = found;
@@ -212,38 +220,75 @@ MountList plat_mount_folders(uint32_t ms, const MountFolder** folders, size_t* c
   return answer;
 }
 
-const char* plat_mount_folder_of(const char* path, uint32_t ms) {
-  if (!mounts_in_folders()) return nullptr;
-  VolumePathNameFn volume_path = kernel_function<VolumePathNameFn>("GetVolumePathNameW");
+namespace {
+
+// A UTF-16 text of the system's as the program keeps it; null when memory
+// runs out.
+char16_t* units_of(const wchar_t* text, size_t n) {
+  char16_t* units = static_cast<char16_t*>(malloc((n + 1) * sizeof(char16_t)));
+  if (!units) return nullptr;
+  for (size_t i = 0; i < n; ++i) units[i] = static_cast<char16_t>(text[i]);
+  units[n] = 0;
+  return units;
+}
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows holds UTF-16 in wchar_t");
+
+const wchar_t* as_wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+
+// A lookup's answer: kNoAnswer once the drive's time has run out, whatever
+// the system said; otherwise the answer kept in `*out`.
+Lookup answered(const DriveAsking* drive, bool ok, wchar_t* text, size_t n, char16_t** out) {
+  if (out_of_time(drive)) return Lookup::kNoAnswer;
+  if (!ok) return Lookup::kFailed;
+  *out = units_of(text, n);
+  return *out ? Lookup::kOk : Lookup::kFailed;
+}
+
+}  // namespace
+
+Lookup plat_volume_path_name(DriveAsking* drive, const char16_t* path, char16_t** volume_path) {
+  // Asked first: a system that mounts nothing in folders is asked for no
+  // function of them at all.
+  if (!mounts_in_folders()) return Lookup::kMissing;
+  VolumePathNameFn volume_path_name = kernel_function<VolumePathNameFn>("GetVolumePathNameW");
+  if (!volume_path_name) return Lookup::kMissing;
+  // The volume's path is a start of the path, with a backslash after it.
+  const DWORD size = static_cast<DWORD>(wcslen(as_wide(path))) + MAX_PATH + 2;
+  wchar_t* folder = static_cast<wchar_t*>(calloc(size, sizeof(wchar_t)));
+  if (!folder) return Lookup::kFailed;
+  const bool ok = volume_path_name(as_wide(path), folder, size) != FALSE;
+  folder[size - 1] = L'\0';
+  const Lookup answer = answered(drive, ok, folder, wcslen(folder), volume_path);
+  free(folder);
+  return answer;
+}
+
+Lookup plat_volume_name_of(DriveAsking* drive, const char16_t* mount_point,
+                           char16_t** volume_name) {
+  if (!mounts_in_folders()) return Lookup::kMissing;
   MountPointVolumeFn mount_point_volume =
       kernel_function<MountPointVolumeFn>("GetVolumeNameForVolumeMountPointW");
-  if (!volume_path || !mount_point_volume) return nullptr;
-  FolderQuery* query = static_cast<FolderQuery*>(calloc(1, sizeof(FolderQuery)));
-  if (!query) return nullptr;
-  query->run = find_folder;
-  query->volume_path = volume_path;
-  query->mount_point_volume = mount_point_volume;
-  query->path = widen_from(kShiftJis, source_of(path), path);
-  // The mount folder is a start of the path, with a backslash after it.
-  const size_t path_length = query->path ? wcslen(query->path) : 0;
-  query->size = static_cast<DWORD>(path_length) + MAX_PATH + 2;
-  query->folder = static_cast<wchar_t*>(calloc(query->size, sizeof(wchar_t)));
-  if (!query->path || !query->folder) {
-    free(query->path);
-    free(query->folder);
-    free(query);
-    return nullptr;
-  }
-  if (!run_within(query, ms)) return nullptr;
-  MountFolder kept = {nullptr, nullptr};
-  if (query->confirmed) {
-    // The letter as the roots of drive letters show it.
-    wchar_t& letter = query->folder[0];
-    if (letter >= L'a' && letter <= L'z') letter = static_cast<wchar_t>(letter - L'a' + L'A');
-    if (keep_folder(query->folder, &kept)) free(const_cast<char16_t*>(kept.wide_path));
-  }
-  free(query->path);
-  free(query->folder);
-  free(query);
-  return kept.path;
+  if (!mount_point_volume) return Lookup::kMissing;
+  wchar_t name[MAX_PATH + 1] = {};
+  const bool ok = mount_point_volume(as_wide(mount_point), name, MAX_PATH) != FALSE;
+  return answered(drive, ok, name, wcslen(name), volume_name);
+}
+
+Lookup plat_volume_paths(DriveAsking* drive, const char16_t* volume_name, char16_t** paths) {
+  if (!mounts_in_folders()) return Lookup::kMissing;
+  PathNamesFn path_names = kernel_function<PathNamesFn>("GetVolumePathNamesForVolumeNameW");
+  if (!path_names) return Lookup::kMissing;
+  bool failed = false;
+  wchar_t* names = volume_paths_of(path_names, as_wide(volume_name), &failed);
+  size_t n = 0;
+  // The whole list, each path's NUL and the list's own.
+  while (names && names[n]) n += wcslen(names + n) + 1;
+  const Lookup answer = answered(drive, names != nullptr, names, n, paths);
+  free(names);
+  return answer;
+}
+
+char* plat_shift_jis(const char16_t* units, size_t n) {
+  return narrow_text(kShiftJis, as_wide(units), n);
 }

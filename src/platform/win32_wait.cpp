@@ -76,13 +76,14 @@ bool start_errand(Errand* errand) {
   return true;
 }
 
-void settle_errand(Errand* errand, DWORD ms) {
-  if (errand->settled) return;
+bool settle_errand(Errand* errand, DWORD ms) {
+  if (errand->settled) return true;
   Asker* asker = errand->asker;
-  if (WaitForSingleObject(asker->done, ms) != WAIT_OBJECT_0) return;
+  if (WaitForSingleObject(asker->done, ms) != WAIT_OBJECT_0) return false;
   errand->settled = true;
   asker->next_idle = g_idle;
   g_idle = asker;
+  return true;
 }
 
 bool finish_errand(Errand* errand, DWORD ms) {

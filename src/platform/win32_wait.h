@@ -26,8 +26,8 @@ bool start_errand(Errand* errand);
 
 // Waits at most `ms` milliseconds for a started errand to be done, without
 // taking it back; once it is, its thread serves the next errand started.
-// finish_errand still ends it.
-void settle_errand(Errand* errand, DWORD ms);
+// finish_errand still ends it.  Whether it is done.
+bool settle_errand(Errand* errand, DWORD ms);
 
 // Waits for a started errand at most `ms` milliseconds (INFINITE: for
 // ever).  True: it is done and the errand is the caller's again.  False:

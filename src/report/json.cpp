@@ -4,6 +4,7 @@
 
 #include "console/output.h"
 #include "report/scale.h"
+#include "text/units.h"
 
 namespace {
 
@@ -43,12 +44,6 @@ size_t json_escape_unit(char16_t unit, char* out) {
   out[0] = static_cast<char>(unit);
   out[1] = '\0';
   return 1;
-}
-
-size_t units_length(const char16_t* units) {
-  size_t n = 0;
-  while (units[n]) ++n;
-  return n;
 }
 
 void json_open(JsonWriter* w, const char* key, char bracket) {

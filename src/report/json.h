@@ -39,7 +39,4 @@ void json_units_member(JsonWriter* w, const char* key, const char16_t* units);
 // NUL included); returns its length.
 size_t json_escape_unit(char16_t unit, char* out);
 
-// The number of units of a NUL-terminated UTF-16 text.
-size_t units_length(const char16_t* units);
-
 #endif  // VOLSURVEY_REPORT_JSON_H_

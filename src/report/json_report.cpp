@@ -1,10 +1,16 @@
 #include "report/json_report.h"
 
+#include <cstdlib>
+#include <cstring>
+
+#include "driver/fatal.h"
 #include "driver/settings.h"
+#include "report/json.h"
 #include "report/size.h"
 #include "report/stops.h"
 #include "report/threshold.h"
 #include "report/volume.h"
+#include "text/units.h"
 
 namespace {
 
@@ -53,12 +59,12 @@ void print_size_members(JsonWriter* w, const SizeFigures& f) {
 
 // Stop words in UTF-16 around the drive's exact name, the time limit in
 // place of "%u".
-void print_error(JsonWriter* w, const StopWords& words, const char16_t* name) {
+void print_error(JsonWriter* w, const StopWords& words, const char16_t* name, size_t length) {
   json_open(w, "error", '{');
   json_ascii_member(w, "code", words.code);
   json_begin_string(w, "message");
   json_units(words.wide_before, units_length(words.wide_before));
-  json_units(name, units_length(name));
+  json_units(name, length);
   const char16_t* after = words.wide_after;
   for (; *after; ++after) {
     if (after[0] == u'%' && after[1] == u'u') {
@@ -72,26 +78,64 @@ void print_error(JsonWriter* w, const StopWords& words, const char16_t* name) {
   json_close(w, '}');
 }
 
+void print_drive(JsonWriter* w, const DriveRecord& r, bool whole_machine) {
+  json_open(w, nullptr, '{');
+  size_t length = 0;
+  const char16_t* name = drive_wide_name(r, &length);
+  json_begin_string(w, "drive");
+  json_units(name, length);
+  json_end_string();
+  const bool volume_shown = settings.show_volume != 0;
+  if (volume_shown && r.reached >= Reached::kDriveType) print_type(w, r.facts.drive_type);
+  if (volume_shown && r.reached >= Reached::kVolume) print_volume_members(w, r);
+  if (settings.show_size && r.reached >= Reached::kSize) print_size_members(w, r.size);
+  // Every drive judged says so, whatever the reports shown: it counts for
+  // the exit code.
+  if (threshold_set() && r.reached >= Reached::kSize) {
+    json_bool(w, "over_threshold", over_threshold(r));
+  }
+  const StopWords* error = drive_stop_words(r, whole_machine);
+  if (r.stop == Stop::kNoMedium && !error) json_bool(w, "no_medium", true);
+  if (error) print_error(w, *error, name, length);
+  json_close(w, '}');
+}
+
+// The drives of the run, gathered as they come in.
+struct JsonDrives {
+  DriveRecord* records = nullptr;
+  size_t count = 0;
+  size_t capacity = 0;
+};
+
+JsonDrives g_drives;
+
+void begin(const SurveyRun&) {
+  free(g_drives.records);
+  g_drives = JsonDrives{};
+}
+
+void take(const DriveRecord& record, const SurveyRun&) {
+  if (g_drives.count == g_drives.capacity) {
+    const size_t capacity = g_drives.capacity ? g_drives.capacity * 2 : 8;
+    DriveRecord* grown = allocate_array<DriveRecord>(capacity);
+    if (g_drives.count) memcpy(grown, g_drives.records, g_drives.count * sizeof(DriveRecord));
+    free(g_drives.records);
+    g_drives.records = grown;
+    g_drives.capacity = capacity;
+  }
+  g_drives.records[g_drives.count++] = record;
+}
+
+void end(const SurveyRun& run) {
+  JsonWriter w;
+  json_open(&w, nullptr, '{');
+  json_open(&w, "drives", '[');
+  for (size_t i = 0; i < g_drives.count; ++i) print_drive(&w, g_drives.records[i], run.whole_machine);
+  json_close(&w, ']');
+  json_close(&w, '}');
+  begin(run);
+}
+
 }  // namespace
 
-bool print_drive_json(JsonWriter* w, const char16_t* name, const DriveRecord* record,
-                      bool whole_machine) {
-  json_open(w, nullptr, '{');
-  json_units_member(w, "drive", name);
-  const StopWords* error = bad_name_words();
-  if (record) {
-    const DriveRecord& r = *record;
-    const bool volume_shown = settings.show_volume != 0;
-    if (volume_shown && r.reached >= Reached::kDriveType) print_type(w, r.facts.drive_type);
-    if (volume_shown && r.reached >= Reached::kVolume) print_volume_members(w, r);
-    if (settings.show_size && r.reached >= Reached::kSize) {
-      print_size_members(w, r.size);
-      if (threshold_set()) json_bool(w, "over_threshold", over_threshold(r));
-    }
-    error = drive_stop_words(r, whole_machine);
-    if (r.stop == Stop::kNoMedium && !error) json_bool(w, "no_medium", true);
-  }
-  if (error) print_error(w, *error, name);
-  json_close(w, '}');
-  return error != nullptr;
-}
+const Printer kJsonPrinter = {false, true, begin, take, end};

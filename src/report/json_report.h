@@ -4,14 +4,12 @@
 #ifndef VOLSURVEY_REPORT_JSON_REPORT_H_
 #define VOLSURVEY_REPORT_JSON_REPORT_H_
 
-#include "report/json.h"
-#include "report/record.h"
+#include "report/printer.h"
 
-// The object of one drive: `name` its UTF-16 name, `record` what it
-// answered, null for an argument that names no drive.  A drive without its
-// medium is a state where `whole_machine`, and an error where it was named.
-// Returns whether the object tells an error.
-bool print_drive_json(JsonWriter* w, const char16_t* name, const DriveRecord* record,
-                      bool whole_machine);
+// The document: written only once every drive is in, so that nothing can
+// stop the run between its first byte and its last.  A drive without its
+// medium is a state where the whole machine is surveyed, and an error where
+// it was named.
+extern const Printer kJsonPrinter;
 
 #endif  // VOLSURVEY_REPORT_JSON_REPORT_H_

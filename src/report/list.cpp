@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "console/pager.h"
+#include "driver/fatal.h"
 #include "platform/platform.h"
 #include "report/scale.h"
 #include "report/size.h"
@@ -10,6 +11,7 @@
 #include "report/threshold.h"
 #include "report/volume.h"
 #include "text/sjis.h"
+#include "text/scoped.h"
 #include "text/strings.h"
 
 namespace {
@@ -129,12 +131,12 @@ void add_figures(Line* line, const SizeFigures& f) {
 
 // The short word that stands in place of the figures of a drive that has
 // none: it holds no medium, could not be read, or did not answer.
-const char* stop_word(const DriveRecord* record) {
-  if (!record) return "参照不可";
-  switch (record->stop) {
+const char* stop_word(const DriveRecord& record) {
+  switch (record.stop) {
     case Stop::kNone: return nullptr;
     case Stop::kNoMedium: return "メディアなし";
     case Stop::kNoAnswer: return "応答なし";
+    case Stop::kBadName:
     case Stop::kNoRootDir:
     case Stop::kUnreadable:
     case Stop::kCapacityUnreadable: return "参照不可";
@@ -154,9 +156,7 @@ void emit(const char* mark, const char* text, size_t n, bool marked) {
   report_pager_count(bytes, kPausePrompt);
 }
 
-}  // namespace
-
-void print_list_heading() {
+void print_heading(const SurveyRun&) {
   Line line;
   line.column("ドライブ", kNameWidth);
   line.column("種別", kTypeWidth);
@@ -172,8 +172,8 @@ void print_list_heading() {
   emit("  ", line.text, line.length, false);
 }
 
-void print_list_line(const char* name, const DriveRecord* record) {
-  const bool marked = record && over_threshold(*record);
+void print_line(const char* name, const DriveRecord& record) {
+  const bool marked = over_threshold(record);
   // The mark opens the drive's first line only, so that a script counts
   // one marked line a drive.
   const char* mark = marked ? "! " : "  ";
@@ -187,15 +187,15 @@ void print_list_line(const char* name, const DriveRecord* record) {
   } else {
     line.column(name, kNameWidth);
   }
-  if (record && record->reached >= Reached::kDriveType) {
-    const char* type = drive_type_word(record->facts.drive_type);
+  if (record.reached >= Reached::kDriveType) {
+    const char* type = drive_type_word(record.facts.drive_type);
     line.column(type ? type : "不明", kTypeWidth);
   } else {
     line.blanks(kTypeWidth + 1);
   }
-  if (record && record->reached >= Reached::kVolume) {
-    line.column(record->facts.fs_name, kFsWidth);
-    line.column(record->volume.label, kLabelWidth);
+  if (record.reached >= Reached::kVolume) {
+    line.column(record.facts.fs_name, kFsWidth);
+    line.column(record.volume.label, kLabelWidth);
   } else {
     line.blanks(kFsWidth + 1 + kLabelWidth + 1);
   }
@@ -204,7 +204,7 @@ void print_list_line(const char* name, const DriveRecord* record) {
     line.add(word, strlen(word));
   } else {
     Line figures;
-    add_figures(&figures, record->size);
+    add_figures(&figures, record.size);
     if (kMarkWidth + kFiguresColumn + figures.length > kListWidth) {
       // A capacity of ten thousand G or more widens its column: the
       // figures go on a line of their own, ending where every line ends.
@@ -219,3 +219,27 @@ void print_list_line(const char* name, const DriveRecord* record) {
   line.trim();
   emit(mark, line.text, line.length, marked);
 }
+
+// Whatever befalls a drive, its trouble is told on its line and in full on
+// standard error; a drive without its medium is no error.
+void take(const DriveRecord& record, const SurveyRun&) {
+  size_t length = 0;
+  const char* text = drive_name(record, &length);
+  char* name = allocate(length + 1);
+  ScopedFree name_holder(name);
+  copy_showable(name, text, length);
+  print_line(name, record);
+  const StopWords* words = drive_stop_words(record, true);
+  if (!words) return;
+  char* message = stop_message(*words, text, length);
+  ScopedFree message_holder(message);
+  drive_error(message);
+}
+
+void end(const SurveyRun&) {}
+
+}  // namespace
+
+// One drive's trouble never ends the list, so named drives too are asked at
+// once.
+const Printer kListPrinter = {false, false, print_heading, take, end};

@@ -6,18 +6,16 @@
 
 #include <cstddef>
 
-#include "report/record.h"
+#include "report/printer.h"
 
-// The heading line over the columns.
-void print_list_heading();
-
-// The drive's line, from what it answered as far as its answers go; a
-// drive whose report stops short shows a word for why in place of its
-// figures.  `name` is the drive's name as shown, Shift-JIS; `record` is
-// null for an argument that names no drive.  A drive past a threshold is
-// marked at the start of its line and, on a console, drawn in the warning
-// colour.  A name wider than its column stands on a line of its own.
-void print_list_line(const char* name, const DriveRecord* record);
+// The heading, then each drive's line, from what it answered as far as its
+// answers go.  A drive whose report stops short shows a word for why in
+// place of its figures, its full message on standard error, and the other
+// drives' lines follow whatever befalls one, named or not.  A drive past a
+// threshold is marked at the start of its line and, on a console, drawn in
+// the warning colour.  A name wider than its column stands on a line of
+// its own.
+extern const Printer kListPrinter;
 
 // The columns of a line, for the list's own checks.
 const size_t kListWidth = 78;

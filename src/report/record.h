@@ -41,11 +41,13 @@ struct SizeFigures {
 
 // How far the answers go: each step's answers are in the record, and
 // accepted, once it is reached.  The steps come in the order they print.
-enum class Reached : int { kNothing, kDriveType, kVolume, kSize };
+// kRoot: the root the drive is asked by is known (a path's volume found).
+enum class Reached : int { kNothing, kRoot, kDriveType, kVolume, kSize };
 
 // Why a drive's report ends where `reached` says, if it ends short.
 enum class Stop {
   kNone,
+  kBadName,             // the argument names no drive
   kNoRootDir,           // the drive type says there is no such drive
   kUnreadable,          // the volume or the classic size query failed
   kCapacityUnreadable,  // the 64-bit size query is missing or failed
@@ -54,7 +56,16 @@ enum class Stop {
 };
 
 struct DriveRecord {
-  const char* root = nullptr;  // "C:\" or "\\server\share\", as the report names it
+  // The root the drive is asked by, as the report names it ("C:\",
+  // "\\server\share\", "C:\Data\"), and as the system spells it; null
+  // until it is known (kRoot).
+  const char* root = nullptr;
+  const char16_t* wide_root = nullptr;
+  // What the drive was named by (an argument, the current directory), for
+  // a drive whose root never became known; null for a drive the system
+  // listed.
+  const char* typed = nullptr;
+  const char16_t* wide_typed = nullptr;
   Reached reached = Reached::kNothing;
   Stop stop = Stop::kNone;
   VolumeFacts facts;

@@ -6,6 +6,7 @@
 #include "driver/fatal.h"
 #include "driver/settings.h"
 #include "text/strings.h"
+#include "text/units.h"
 
 namespace {
 
@@ -25,11 +26,10 @@ const StopWords kNotReady = {"not_ready", "ディスク(", ")を参照できま�
 
 }  // namespace
 
-const StopWords* bad_name_words() { return &kBadName; }
-
 const StopWords* stop_words(Stop stop) {
   switch (stop) {
     case Stop::kNone: return nullptr;
+    case Stop::kBadName: return &kBadName;
     case Stop::kNoRootDir: return &kNoRootDir;
     case Stop::kUnreadable: return &kUnreadable;
     case Stop::kCapacityUnreadable: return &kCapacityUnreadable;
@@ -62,3 +62,21 @@ char* stop_message(const StopWords& words, const char* name, size_t name_length)
 }
 
 size_t root_name_length(const char* root) { return strlen(root) - 1; }
+
+const char* drive_name(const DriveRecord& record, size_t* length) {
+  if (record.root) {
+    *length = root_name_length(record.root);
+    return record.root;
+  }
+  *length = strlen(record.typed);
+  return record.typed;
+}
+
+const char16_t* drive_wide_name(const DriveRecord& record, size_t* length) {
+  if (record.wide_root) {
+    *length = units_length(record.wide_root) - 1;
+    return record.wide_root;
+  }
+  *length = units_length(record.wide_typed);
+  return record.wide_typed;
+}

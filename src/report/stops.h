@@ -18,10 +18,9 @@ struct StopWords {
   const char16_t* wide_after;
 };
 
-// An argument that names no drive, and why a drive's report stops short;
-// kNoMedium is the words of a named drive without its medium, which is
-// unreadable to whoever named it.  Null for kNone.
-const StopWords* bad_name_words();
+// Why a drive's report stops short; kNoMedium is the words of a named
+// drive without its medium, which is unreadable to whoever named it.  Null
+// for kNone.
 const StopWords* stop_words(Stop stop);
 
 // The words of why `record`'s report stops short, or null when it does
@@ -35,5 +34,13 @@ char* stop_message(const StopWords& words, const char* name, size_t name_length)
 
 // The length of the name of a drive root: all but its final backslash.
 size_t root_name_length(const char* root);
+
+// The drive's name as the reports show it, `*length` bytes of Shift-JIS:
+// its root without the final backslash, or, where its root never became
+// known, what it was named by as typed.
+const char* drive_name(const DriveRecord& record, size_t* length);
+
+// The same name as the system spells it, `*length` units of UTF-16.
+const char16_t* drive_wide_name(const DriveRecord& record, size_t* length);
 
 #endif  // VOLSURVEY_REPORT_STOPS_H_

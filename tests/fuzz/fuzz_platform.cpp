@@ -69,17 +69,22 @@ bool silent(const char* root, uint32_t salt) { return mix(root, salt) % 23 == 0;
 
 }  // namespace
 
-DriveAsking* plat_ask_start(const char* root, const char*, uint32_t, bool,
+DriveAsking* plat_ask_start(const char* root, const char16_t*, uint32_t, bool,
                             void (*ask)(DriveAsking* drive, void* context), void* context) {
-  static char kept_root[4096];
-  snprintf(kept_root, sizeof kept_root, "%s", root);
   static DriveAsking drive;
-  drive.root = kept_root;
+  plat_ask_about(&drive, root ? root : "", nullptr);
   ask(&drive, context);
   return &drive;
 }
 
-void plat_ask_settle(DriveAsking*, uint32_t) {}
+bool plat_ask_about(DriveAsking* drive, const char* root, const char16_t*) {
+  static char kept_root[4096];
+  snprintf(kept_root, sizeof kept_root, "%s", root);
+  drive->root = kept_root;
+  return true;
+}
+
+bool plat_ask_settle(DriveAsking*, uint32_t) { return true; }
 
 Answer plat_ask_finish(DriveAsking*) { return Answer::kOk; }
 
@@ -109,13 +114,62 @@ MountList plat_mount_folders(uint32_t, const MountFolder** folders, size_t* coun
   return kind == 2 ? MountList::kFailed : MountList::kOk;
 }
 
-const char* plat_mount_folder_of(const char* path, uint32_t) {
-  // Now and then a folder, on the path's drive or another.
-  switch (mix(path, 7) % 4) {
-    case 0: return "C:\\Data\\";
-    case 1: return "C:\\";
-    default: return nullptr;
+namespace {
+
+char16_t* units_of(const char16_t* text) {
+  size_t n = 0;
+  while (text[n]) ++n;
+  char16_t* units = static_cast<char16_t*>(calloc(n + 2, sizeof(char16_t)));
+  for (size_t i = 0; units && i < n; ++i) units[i] = text[i];
+  return units;
+}
+
+// A key for a path's answers, from its first units.
+uint32_t path_mix(const char16_t* path, uint32_t salt) {
+  char key[16] = {};
+  for (size_t i = 0; i + 1 < sizeof key && path[i]; ++i) key[i] = static_cast<char>(path[i]);
+  return mix(key, salt);
+}
+
+}  // namespace
+
+Lookup plat_volume_path_name(DriveAsking*, const char16_t* path, char16_t** volume_path) {
+  // Now and then a folder, on the path's drive or another, or the path's
+  // own drive in another letter case, or no answer.
+  static const char16_t* const kAnswers[] = {u"C:\\Data\\", u"c:\\", u"\\\\?\\Volume{0}\\",
+                                             u"D:\\\u30bd\\", u"X:"};
+  const uint32_t kind = path_mix(path, 7) % 8;
+  if (kind == 5) return Lookup::kMissing;
+  if (kind == 6) return Lookup::kNoAnswer;
+  if (kind == 7) return Lookup::kFailed;
+  *volume_path = units_of(kAnswers[kind]);
+  return Lookup::kOk;
+}
+
+Lookup plat_volume_name_of(DriveAsking*, const char16_t* mount_point, char16_t** volume_name) {
+  if (path_mix(mount_point, 8) % 3 == 0) return Lookup::kFailed;
+  *volume_name = units_of(u"\\\\?\\Volume{0}\\");
+  return Lookup::kOk;
+}
+
+Lookup plat_volume_paths(DriveAsking*, const char16_t* volume_name, char16_t** paths) {
+  switch (path_mix(volume_name, 9) % 4) {
+    case 0: return Lookup::kFailed;
+    case 1: return Lookup::kNoAnswer;
+    default: break;
   }
+  // Two paths, each NUL-terminated, the list ended by an empty one.
+  static const char16_t kList[] = u"C:\\DATA\\\0C:\\Data\\\0";
+  *paths = static_cast<char16_t*>(malloc(sizeof kList));
+  if (*paths) memcpy(*paths, kList, sizeof kList);
+  return Lookup::kOk;
+}
+
+char* plat_shift_jis(const char16_t* units, size_t n) {
+  char* text = static_cast<char*>(malloc(n + 1));
+  for (size_t i = 0; text && i < n; ++i) text[i] = units[i] < 0x80 ? static_cast<char>(units[i]) : '?';
+  if (text) text[n] = '\0';
+  return text;
 }
 
 Answer plat_drive_type(DriveAsking* drive, int* type) {

@@ -1,4 +1,4 @@
-#include "driver/drives.h"
+#include "driver/drive_list.h"
 
 #include <gtest/gtest.h>
 
@@ -44,4 +44,25 @@ TEST(DriveRoots, FromArguments) {
       {"\\\\\x83\x5C\\share", "\\\\\x83\x5C\\"},
   };
   for (const auto& c : cases) EXPECT_EQ(root_of(c.argument), c.root) << c.argument;
+}
+
+TEST(MountArguments, OnlyAPathBelowADriveRootIsAskedAbout) {
+  struct {
+    const char* argument;
+    bool asked;
+  } const cases[] = {
+      {"C:\\Data", true},
+      {"c:\\data\\logs\\today.txt", true},
+      {"C:/Data", true},
+      {"C:\\", false},   // the drive's own root
+      {"C:", false},
+      {"C", false},
+      {"C:Data", false},  // relative to the drive's current folder
+      {"\\\\server\\share\\dir", false},
+      {"\\\\?\\Volume{1}\\", false},
+      {"1:\\x", false},
+      {"\x83\x5C:\\x", false},
+      {"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(below_drive_root(c.argument), c.asked) << c.argument;
 }

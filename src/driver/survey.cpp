@@ -1,0 +1,83 @@
+#include "driver/survey.h"
+
+#include "console/output.h"
+#include "driver/fatal.h"
+#include "report/ask.h"
+#include "report/stops.h"
+#include "report/threshold.h"
+#include "text/scoped.h"
+
+namespace {
+
+// How long a drive started ahead of its turn waits for the one before it.
+const uint32_t kSettleMs = 20;
+
+// What the run found, for its exit code.
+struct Tally {
+  bool failed = false;
+  bool marked = false;
+};
+
+void count(const DriveRecord& record, const SurveyRun& run, const Printer& printer,
+           Tally* tally) {
+  if (drive_stop_words(record, run.whole_machine || !printer.empty_named_fails)) tally->failed = true;
+  if (over_threshold(record)) tally->marked = true;
+}
+
+// 1 after any failure, else 2 when a drive passed a threshold, so that a
+// script tells a full disk from a broken run.
+int exit_code(const Tally& tally) { return tally.failed ? 1 : tally.marked ? 2 : 0; }
+
+// The record a drive's questions start from: its root, and what it was
+// named by.
+DriveRecord seed_of(const DriveEntry& entry) {
+  DriveRecord seed;
+  seed.root = entry.root;
+  seed.wide_root = entry.wide_root;
+  seed.typed = entry.typed;
+  seed.wide_typed = entry.wide_typed;
+  if (!entry.root) seed.stop = Stop::kBadName;
+  return seed;
+}
+
+}  // namespace
+
+int survey_drives(DriveList* list, const Printer& printer) {
+  const SurveyRun run = {list->whole_machine};
+  const size_t count_of_drives = list->count;
+  // So many drives at once, and no more: a thread each.
+  const bool side_by_side = run.whole_machine || !printer.named_in_turn;
+  const size_t at_once = side_by_side ? 26 : 1;
+  DriveQuestions** questions = allocate_array<DriveQuestions*>(count_of_drives ? count_of_drives : 1);
+  ScopedFree questions_holder(questions);
+  Tally tally;
+  tally.failed = list->folders_unlisted;  // told on standard error already
+  printer.begin(run);
+  size_t started = 0;
+  for (size_t i = 0; i < count_of_drives; ++i) {
+    for (; started < count_of_drives && started < i + at_once; ++started) {
+      // A drive asked ahead of its turn first gives the one before it a
+      // moment: a healthy drive answers within it and its thread asks the
+      // next, so that a machine of healthy drives costs one thread, not
+      // one each; a slow drive is left to its own and the next starts
+      // beside it, a moment later.
+      if (started > i && questions[started - 1]) settle_asking(questions[started - 1], kSettleMs);
+      const DriveEntry& e = list->entries[started];
+      questions[started] = e.root ? start_asking(seed_of(e), e.path, side_by_side) : nullptr;
+    }
+    DriveEntry& entry = list->entries[i];
+    DriveRecord record = seed_of(entry);
+    if (questions[i]) {
+      // What is printed so far reaches its reader before the run waits on
+      // a drive that may never answer.
+      if (!settle_asking(questions[i], 0)) out_flush();
+      FoundRoot found;
+      finish_asking(questions[i], &record, &found);
+      if (found.root) settle_root(&entry, found.root, found.wide_root);
+    }
+    count(record, run, printer, &tally);
+    printer.take(record, run);
+  }
+  printer.end(run);
+  return exit_code(tally);
+}

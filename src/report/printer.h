@@ -1,0 +1,27 @@
+// An output form of the drives: what it prints before the first drive,
+// with each drive's record in the run's order, and after the last.  One
+// survey asks the drives and hands each record to the run's printer.
+#ifndef VOLSURVEY_REPORT_PRINTER_H_
+#define VOLSURVEY_REPORT_PRINTER_H_
+
+#include "report/record.h"
+
+struct SurveyRun {
+  bool whole_machine;  // every drive the system has, none named
+};
+
+struct Printer {
+  // Named drives are asked one after another, each once the one before it
+  // is printed, so that a form that ends the run at a drive that cannot be
+  // reported asks nothing more.  Otherwise every drive is asked at once.
+  bool named_in_turn;
+  // A removable or CD-ROM drive without its medium, named, is a drive that
+  // cannot be reported (the reports, the document), or one more state of a
+  // drive, as over the whole machine (the list).
+  bool empty_named_fails;
+  void (*begin)(const SurveyRun& run);
+  void (*take)(const DriveRecord& record, const SurveyRun& run);
+  void (*end)(const SurveyRun& run);
+};
+
+#endif  // VOLSURVEY_REPORT_PRINTER_H_
