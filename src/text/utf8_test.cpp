@@ -45,7 +45,8 @@ TEST(Utf8, FromUtf16) {
 }
 
 TEST(Utf8, RefusesWhatIsNotUtf8) {
-  const std::string valid[] = {"", "C:", u8"\u00E9\uD55C\U0001F600\U0010FFFF", std::string(1, '\0')};
+  const std::string valid[] = {"", "C:", u8"\u00E9\uD55C\U0001F600\U0010FFFF",
+                               std::string(1, '\0')};
   for (const auto& v : valid) EXPECT_TRUE(utf8_valid(v.data(), v.size())) << v;
   const std::string invalid[] = {
       "\x80", "a\xBF",                  // a continuation byte alone
