@@ -1,6 +1,6 @@
 // One line of the record of runs, a CSV file (RFC 4180) in UTF-8: written
-// from a drive's figures, and read back into them.  The file's BOM and its
-// CR LF line ends are the file's business, not the line's.
+// from a drive's figures, and read back into them.  A line ends with CR LF;
+// the file's BOM, and cutting the file into lines, are the file's business.
 #ifndef VOLSURVEY_REPORT_HISTORY_LINE_H_
 #define VOLSURVEY_REPORT_HISTORY_LINE_H_
 
@@ -25,9 +25,9 @@ struct HistoryEntry {
 const size_t kHistoryLineRoom = 97;
 
 // The line of `e`, CR LF included, into `out` (not terminated); returns
-// its length.  0 when `size` is too small, or when the entry makes no line that
-// parse_history_line would take back: an empty name, one that is not UTF-8
-// or holds a NUL, a time outside 1970..9999.
+// its length.  0 when `size` is too small, or when the entry makes no line
+// that parse_history_line would take back: an empty name, one that is not
+// UTF-8 or holds a NUL, a time outside 1970..9999.
 size_t format_history_line(const HistoryEntry& e, char* out, size_t size);
 
 // Reads one line of `n` bytes as format_history_line writes it, its CR LF
