@@ -95,10 +95,12 @@ void run_pass(const char* path, PassState* state) {
   if (state->pass == Pass::kPrint) out_puts("\n");
   file_holder.close();
   if (result == kBinaryData) {
+    fault_words("bad configuration file");
     fatal_error("設定ファイル\"%s\"が異常です。%lu行目にバイナリ・データを検出しました。", path,
                 line_number);
   }
   if (result == kMixedLineEnds) {
+    fault_words("bad configuration file");
     fatal_error("設定ファイル\"%s\"が異常です。%lu行目に異なる改行コードを検出しました。", path,
                 line_number);
   }

@@ -191,6 +191,7 @@ void list_drives(int argc, char** argv, int drive_count, bool every_drive, Drive
   DriveEntry entry = usable ? named_entry(directory) : DriveEntry{};
   if (!entry.root) {
     free(entry.wide_typed);
+    fault_words("no current drive");
     fatal_error("現在のドライブを参照できません。");
   }
   list->entries[list->count++] = entry;

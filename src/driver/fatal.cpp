@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdlib>
 
+#include "driver/settings.h"
+
 namespace {
 
 void stop_message(const char* format, va_list args) {
@@ -21,13 +23,19 @@ void stop_messagef(const char* format, ...) {
 
 }  // namespace
 
+namespace {
+
+const char* g_fault_words = nullptr;
+
+}  // namespace
+
 void exit_program(int code) {
   // Whatever else ends the run, output that was lost is told once, here,
   // after the last byte has had its chance.
   OutputFate fate = out_finish();
   if (fate.out_of_memory) stop_messagef("メモリー不足");
   if (fate.lost_bytes) stop_messagef("標準出力に書き込めません。");
-  if (fate.out_of_memory || fate.lost_bytes) code = 1;
+  if (fate.out_of_memory || fate.lost_bytes) code = settings.plugin_output ? 3 : 1;
   err_finish();
 #ifdef VOLSURVEY_FUZZ
   throw ProgramExit{code};
@@ -36,12 +44,19 @@ void exit_program(int code) {
 #endif
 }
 
+void fault_words(const char* ascii) { g_fault_words = ascii; }
+
 void fatal_error(const char* format, ...) {
   va_list args;
   va_start(args, format);
   stop_message(format, args);
   va_end(args);
-  exit_program(1);
+  if (!settings.plugin_output) exit_program(1);
+  out_puts("VOLSURVEY UNKNOWN - ");
+  out_puts(g_fault_words ? g_fault_words : "error");
+  out_puts("\n");
+  g_fault_words = nullptr;
+  exit_program(3);
 }
 
 void drive_error(const char* message) {
@@ -52,6 +67,9 @@ void drive_error(const char* message) {
 
 char* allocate(size_t n) {
   char* block = static_cast<char*>(malloc(n));
-  if (!block) fatal_error("メモリー不足");
+  if (!block) {
+    fault_words("out of memory");
+    fatal_error("メモリー不足");
+  }
   return block;
 }

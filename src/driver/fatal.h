@@ -16,6 +16,13 @@
 // the mixed form as a function that may return.
 void fatal_error(const char* format, ...) __attribute__((noreturn, format(printf, 1, 2)));
 
+// What the answer of a monitoring check says of the fault that ends the
+// run, in ASCII ("error" unless said); given just before fatal_error.
+// With /m the run then ends with exit code 3, the monitoring systems'
+// UNKNOWN, and, where standard output can still be written, the line
+// "VOLSURVEY UNKNOWN - " and these words.
+void fault_words(const char* ascii);
+
 // Tells on standard error why one drive's report stops short, in a frame
 // that does not say the run stopped: the run goes on with the next drive.
 void drive_error(const char* message);

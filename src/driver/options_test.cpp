@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "driver/settings.h"
@@ -14,6 +15,7 @@ struct Flags {
 
 Flags run(const std::vector<const char*>& texts, unsigned char switch_char = '/') {
   settings = Settings{};
+  own_levels = OwnLevels{};
   settings.switch_char = switch_char;
   for (const char* t : texts) apply_options(t, false);
   return Flags{settings.pause_mode, settings.show_volume, settings.show_size,
@@ -122,41 +124,77 @@ TEST(Options, TimeLimitRefusedForms) {
   for (const char* text : bad) EXPECT_EXIT(run({text}), testing::ExitedWithCode(1), "") << text;
 }
 
-TEST(Options, Thresholds) {
+namespace {
+
+// Levels as "W,C", "-" for none set.
+std::string shown(const Levels& l) {
+  if (!l.warning_set && !l.critical_set) return "-";
+  std::string text = l.warning_set ? std::to_string(l.warning) + "," : "";
+  return text + std::to_string(l.critical);
+}
+
+// A drive's own levels as "ROOT u=W,C f=W,C", a measure not given as "*".
+std::string own(const DriveLevels& d) {
+  return std::string(d.root) + " u=" + (d.used_given ? shown(d.used) : "*") +
+         " f=" + (d.free_given ? shown(d.free) : "*");
+}
+
+}  // namespace
+
+TEST(Options, Levels) {
   const uint64_t kG = uint64_t{1} << 30;
+  const std::string g10 = std::to_string(10 * kG);
   struct {
     std::vector<const char*> texts;
-    uint32_t used;
-    bool free_set;
-    uint64_t free;
+    std::string used, free;
+    std::vector<std::string> drives;
   } const cases[] = {
-      {{}, 0, false, 0},
-      {{"/u1"}, 1, false, 0},
-      {{"/U100"}, 100, false, 0},
-      {{"/u090"}, 90, false, 0},
-      {{"/u90", "/u-"}, 0, false, 0},
-      {{"/u-/u75"}, 75, false, 0},
-      {{"/f0"}, 0, true, 0},                        // set, though it marks nothing
-      {{"/f10G"}, 0, true, 10 * kG},
-      {{"/f10g"}, 0, true, 10 * kG},
-      {{"/f512"}, 0, true, 512},
-      {{"/f1k/f2M"}, 0, true, 2 << 20},
-      {{"/f3T"}, 0, true, uint64_t{3} << 40},
-      {{"/f16777215T"}, 0, true, uint64_t{16777215} << 40},
-      {{"/f18446744073709551615"}, 0, true, UINT64_MAX},
-      {{"/f5G", "/f-"}, 0, false, 5 * kG},
-      {{"/u80/f1G/l"}, 80, true, kG},
+      {{}, "-", "-", {}},
+      {{"/u1"}, "1", "-", {}},
+      {{"/U100"}, "100", "-", {}},
+      {{"/u090"}, "90", "-", {}},
+      {{"/u90", "/u-"}, "-", "-", {}},
+      {{"/u-/u75"}, "75", "-", {}},
+      {{"/u80,90"}, "80,90", "-", {}},
+      {{"/u1,100"}, "1,100", "-", {}},
+      {{"/f0"}, "-", "0", {}},                       // set, though it marks nothing
+      {{"/f10G"}, "-", g10, {}},
+      {{"/f10g"}, "-", g10, {}},
+      {{"/f1k/f2M"}, "-", std::to_string(2 << 20), {}},
+      {{"/f16777215T"}, "-", std::to_string(uint64_t{16777215} << 40), {}},
+      {{"/f18446744073709551615"}, "-", "18446744073709551615", {}},
+      {{"/f20G,10G"}, "-", std::to_string(20 * kG) + "," + g10, {}},
+      {{"/f5G", "/f-"}, "-", "-", {}},
+      {{"/u80/f1G/l"}, "80", std::to_string(kG), {}},
+      // A drive's own levels, by its root as arguments name it; the last
+      // one wins for each drive and measure.
+      {{"/uD:=95,98"}, "-", "-", {"D:\\ u=95,98 f=*"}},
+      {{"/ud=95", "/uD:\\=96", "/fd:=1K"}, "-", "-", {"D:\\ u=96 f=1024"}},
+      {{"/uC:\\Data=50", "/fc:\\data\\=10G,1G"}, "-", "-",
+       {"C:\\Data\\ u=50 f=" + g10 + "," + std::to_string(kG)}},
+      {{"/u\\\\srv\\logs=90", "/u90/uD:=-"}, "90", "-",
+       {"\\\\srv\\logs\\ u=90 f=*", "D:\\ u=- f=*"}},
+      {{"/uC:\\a=b=70"}, "-", "-", {"C:\\a=b\\ u=70 f=*"}},  // the last "=" parts
   };
   for (const auto& c : cases) {
     run(c.texts);
     std::string what;
     for (const char* t : c.texts) what += std::string(t) + " ";
-    EXPECT_EQ(settings.used_limit, c.used) << what;
-    EXPECT_EQ(settings.free_limit_set, c.free_set) << what;
-    if (c.free_set) {
-      EXPECT_EQ(settings.free_limit, c.free) << what;
-    }
+    EXPECT_EQ(shown(settings.used_levels), c.used) << what;
+    EXPECT_EQ(shown(settings.free_levels), c.free) << what;
+    std::vector<std::string> drives;
+    for (size_t i = 0; i < own_levels.count; ++i) drives.push_back(own(own_levels.drives[i]));
+    EXPECT_EQ(drives, c.drives) << what;
   }
+}
+
+TEST(Options, LocalDisksAndMonitoringAnswer) {
+  run({"/d/m"});
+  EXPECT_EQ(settings.local_only, 1);
+  EXPECT_EQ(settings.plugin_output, 1);
+  run({"/D", "/M", "/d-/m-"});
+  EXPECT_EQ(settings.local_only, 0);
+  EXPECT_EQ(settings.plugin_output, 0);
 }
 
 TEST(Options, ThresholdRefusedForms) {
@@ -167,6 +205,8 @@ TEST(Options, ThresholdRefusedForms) {
       "/f16777216T",             // 2^64 bytes in T
       "/f17179869184G",          // and in G
       "/l5",   "/l--",
+      "/u90,80", "/u80,80", "/u,90", "/u80,", "/u1,2,3", "/f1G,2G", "/f1G,1G",  // W not before C
+      "/u=90", "/uD:=", "/uD:", "/uD:=101", "/fD:=x", "/d5", "/m-x",
   };
   for (const char* text : bad) EXPECT_EXIT(run({text}), testing::ExitedWithCode(1), "") << text;
 }

@@ -1,7 +1,10 @@
 #include "driver/survey.h"
 
+#include <cstring>
+
 #include "console/output.h"
 #include "driver/fatal.h"
+#include "driver/settings.h"
 #include "report/ask.h"
 #include "report/stops.h"
 #include "report/threshold.h"
@@ -15,18 +18,27 @@ const uint32_t kSettleMs = 20;
 // What the run found, for its exit code.
 struct Tally {
   bool failed = false;
-  bool marked = false;
+  Level worst = Level::kOk;
 };
 
 void count(const DriveRecord& record, const SurveyRun& run, const Printer& printer,
            Tally* tally) {
   if (drive_stop_words(record, run.whole_machine || !printer.empty_named_fails)) tally->failed = true;
-  if (over_threshold(record)) tally->marked = true;
+  if (record.judgement.level > tally->worst) tally->worst = record.judgement.level;
 }
 
-// 1 after any failure, else 2 when a drive passed a threshold, so that a
-// script tells a full disk from a broken run.
-int exit_code(const Tally& tally) { return tally.failed ? 1 : tally.marked ? 2 : 0; }
+// 1 after any failure, else 2 when a drive passed a level, so that a script
+// tells a full disk from a broken run.  A monitoring check answers as its
+// interface ranks the states: critical, then warning, then unknown (a
+// drive that failed or did not answer), then OK.
+int exit_code(const Tally& tally) {
+  if (settings.plugin_output) {
+    if (tally.worst == Level::kCritical) return 2;
+    if (tally.worst == Level::kWarning) return 1;
+    return tally.failed ? 3 : 0;
+  }
+  return tally.failed ? 1 : tally.worst != Level::kOk ? 2 : 0;
+}
 
 // The record a drive's questions start from: its root, and what it was
 // named by.
@@ -43,7 +55,7 @@ DriveRecord seed_of(const DriveEntry& entry) {
 }  // namespace
 
 int survey_drives(DriveList* list, const Printer& printer) {
-  const SurveyRun run = {list->whole_machine};
+  const SurveyRun run = {list->whole_machine, list->folders_unlisted};
   const size_t count_of_drives = list->count;
   // So many drives at once, and no more: a thread each.
   const bool side_by_side = run.whole_machine || !printer.named_in_turn;
@@ -63,7 +75,12 @@ int survey_drives(DriveList* list, const Printer& printer) {
       // beside it, a moment later.
       if (started > i && questions[started - 1]) settle_asking(questions[started - 1], kSettleMs);
       const DriveEntry& e = list->entries[started];
-      questions[started] = e.root ? start_asking(seed_of(e), e.path, side_by_side) : nullptr;
+      // Over the whole machine with /d, a lettered drive that is no local
+      // disk is left out; the folders volumes are mounted in are local.
+      const bool local_only = run.whole_machine && settings.local_only && e.root &&
+                              strlen(e.root) == 3;
+      questions[started] =
+          e.root ? start_asking(seed_of(e), e.path, side_by_side, local_only) : nullptr;
     }
     DriveEntry& entry = list->entries[i];
     DriveRecord record = seed_of(entry);
@@ -75,6 +92,9 @@ int survey_drives(DriveList* list, const Printer& printer) {
       finish_asking(questions[i], &record, &found);
       if (found.root) settle_root(&entry, found.root, found.wide_root);
     }
+    // Not reported at all: the run is of local disks alone.
+    if (record.stop == Stop::kLeftOut) continue;
+    record.judgement = judge_drive(record);
     count(record, run, printer, &tally);
     printer.take(record, run);
   }

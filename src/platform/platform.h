@@ -218,10 +218,11 @@ void plat_flush_console_input();
 bool plat_read_console_input(bool* is_key_event, unsigned char* character);
 
 // SetConsoleTextAttribute on standard output: what is written after it
-// shows in the warning colour, or in the console's own colours again.
-// Nothing when standard output is no console.  The console's own colours
-// come back however the program ends, Ctrl+C and Ctrl+Break included.
-enum class TextColour { kNormal, kWarning };
+// shows in the colour of a drive past a warning level (yellow) or a
+// critical one (red), or in the console's own colours again.  Nothing when
+// standard output is no console.  The console's own colours come back
+// however the program ends, Ctrl+C and Ctrl+Break included.
+enum class TextColour { kNormal, kWarning, kCritical };
 void plat_text_colour(TextColour colour);
 
 // GetTickCount: milliseconds since the system started, wrapping at 2^32.
@@ -241,5 +242,10 @@ bool plat_write(Stream stream, const char* bytes, size_t n);
 
 // Pushes out whatever the stream still holds; false when it could not.
 bool plat_flush(Stream stream);
+
+// From now on standard output carries UTF-8 (a console shows it as such),
+// its lines ended by a line feed alone, as monitoring agents read a check's
+// answer on any system.
+void plat_plugin_output();
 
 #endif  // VOLSURVEY_PLATFORM_PLATFORM_H_

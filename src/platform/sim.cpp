@@ -500,8 +500,9 @@ bool g_coloured = false;
 // The colour changes are shown in standard output where they happen, as
 // the scripted console's record of them.
 void show_colour(TextColour colour) {
-  fputs(colour == TextColour::kWarning ? "<colour warning>" : "<colour normal>", stdout);
-  g_coloured = colour == TextColour::kWarning;
+  static const char* const kShown[] = {"<colour normal>", "<colour warning>", "<colour critical>"};
+  fputs(kShown[static_cast<int>(colour)], stdout);
+  g_coloured = colour != TextColour::kNormal;
 }
 
 void restore_colours() {
@@ -517,7 +518,7 @@ void plat_text_colour(TextColour colour) {
     restores_at_exit = true;
     atexit(restore_colours);
   }
-  if (colour == TextColour::kWarning || g_coloured) show_colour(colour);
+  if (colour != TextColour::kNormal || g_coloured) show_colour(colour);
 }
 
 uint32_t plat_tick_count() { return console().tick; }
@@ -565,3 +566,5 @@ bool plat_flush(Stream stream) {
   FILE* file = stream_file(stream);
   return fflush(file) == 0 && !ferror(file);
 }
+
+void plat_plugin_output() {}

@@ -4,6 +4,8 @@
 // UTF-16 through WriteConsoleW, so that it reads right whatever the
 // console's code page; the Windows 95 family implements no WriteConsoleW, and
 // its console takes the bytes themselves.  A file or a pipe gets the bytes.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -28,6 +30,9 @@ struct OutputStream {
 };
 
 OutputStream g_streams[2];
+
+// Standard output carries UTF-8 (the monitoring answer), not Shift-JIS.
+bool g_utf8_output = false;
 
 OutputStream& output_stream(Stream stream) {
   OutputStream& s = g_streams[stream == Stream::kOut ? 0 : 1];
@@ -146,12 +151,36 @@ bool write_console(OutputStream& s, const char* bytes, size_t n) {
   return ok;
 }
 
+// UTF-8 to a console of the NT family, in whole characters as written.
+bool write_utf8_console(const OutputStream& s, const char* bytes, size_t n) {
+  const int count = MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(n), nullptr, 0);
+  wchar_t* wide = count > 0 ? static_cast<wchar_t*>(malloc(count * sizeof(wchar_t))) : nullptr;
+  bool ok = wide && MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(n), wide, count) == count;
+  DWORD written = 0;
+  for (int done = 0; ok && done < count; done += static_cast<int>(written)) {
+    ok = WriteConsoleW(s.handle, wide + done, static_cast<DWORD>(count - done), &written, nullptr) &&
+         written > 0;
+  }
+  free(wide);
+  return ok || write_bytes(s, bytes, n);
+}
+
 }  // namespace
 
 bool plat_write(Stream stream, const char* bytes, size_t n) {
   OutputStream& s = output_stream(stream);
-  if (s.is_console && nt_family()) return write_console(s, bytes, n);
+  if (s.is_console && nt_family()) {
+    if (stream == Stream::kOut && g_utf8_output) return write_utf8_console(s, bytes, n);
+    return write_console(s, bytes, n);
+  }
   return write_bytes(s, bytes, n);
+}
+
+void plat_plugin_output() {
+  g_utf8_output = true;
+  // Line ends as written: a line feed alone, which every agent reads.
+  fflush(stdout);
+  _setmode(_fileno(stdout), _O_BINARY);
 }
 
 bool plat_flush(Stream stream) {
@@ -219,14 +248,16 @@ BOOL WINAPI restore_colours_on_break(DWORD) {
   return FALSE;
 }
 
-// Bright red on the console's own background; bright yellow where that
-// background has red in it.
-WORD warning_attributes(WORD own) {
+// On the console's own background: past a critical level bright red,
+// bright yellow where that background has red in it; past a warning level
+// bright yellow, bright blue where the background has red or green in it.
+WORD marked_attributes(TextColour colour, WORD own) {
   const WORD background = own & 0xF0;
-  const WORD foreground = (background & BACKGROUND_RED)
-                              ? FOREGROUND_RED | FOREGROUND_GREEN | FOREGROUND_INTENSITY
-                              : FOREGROUND_RED | FOREGROUND_INTENSITY;
-  return background | foreground;
+  const WORD red = FOREGROUND_RED | FOREGROUND_INTENSITY;
+  const WORD yellow = FOREGROUND_RED | FOREGROUND_GREEN | FOREGROUND_INTENSITY;
+  const WORD blue = FOREGROUND_BLUE | FOREGROUND_INTENSITY;
+  if (colour == TextColour::kCritical) return background | ((background & BACKGROUND_RED) ? yellow : red);
+  return background | ((background & (BACKGROUND_RED | BACKGROUND_GREEN)) ? blue : yellow);
 }
 
 }  // namespace
@@ -246,7 +277,9 @@ void plat_text_colour(TextColour colour) {
     SetConsoleCtrlHandler(restore_colours_on_break, TRUE);
     atexit(restore_colours);
   }
-  if (SetConsoleTextAttribute(s.handle, warning_attributes(g_own_attributes))) g_coloured = true;
+  if (SetConsoleTextAttribute(s.handle, marked_attributes(colour, g_own_attributes))) {
+    g_coloured = true;
+  }
 }
 
 uint32_t plat_tick_count() { return GetTickCount(); }

@@ -23,13 +23,14 @@ struct DriveQuestions {
   DriveAsking* drive = nullptr;
   char16_t* path = nullptr;  // the path whose volume is asked first
   FoundRoot found = {nullptr, nullptr};
+  bool local_only = false;
 };
 
 namespace {
 
 // The size is asked for the size report, for the list's figures, and for
 // the thresholds, which would otherwise call any drive not full.
-bool size_wanted() { return settings.show_size || settings.list_mode || threshold_set(); }
+bool size_wanted() { return settings.show_size || settings.list_mode || levels_set(); }
 
 // The step of the settings' last question.
 Reached last_step() { return size_wanted() ? Reached::kSize : Reached::kVolume; }
@@ -65,6 +66,11 @@ void ask_drive(DriveAsking* drive, void* context) {
   // unreadable drive and finds what the size report needs.
   const bool type_shown = settings.list_mode || (settings.show_volume && !settings.wide_mode);
   r.stop = ask_drive_type(drive, type_shown, &r.facts);
+  // A drive of unknown type, or none at all, is no local disk either.
+  if (q->local_only && r.stop != Stop::kNoAnswer && !is_local_disk(r.facts.drive_type)) {
+    r.stop = Stop::kLeftOut;
+    return;
+  }
   if (r.stop != Stop::kNone) return;
   publish(q, Reached::kDriveType);
   r.stop = ask_volume(drive, &r.facts, &r.volume);
@@ -78,9 +84,11 @@ void ask_drive(DriveAsking* drive, void* context) {
 
 }  // namespace
 
-DriveQuestions* start_asking(const DriveRecord& seed, const char16_t* path, bool side_by_side) {
+DriveQuestions* start_asking(const DriveRecord& seed, const char16_t* path, bool side_by_side,
+                             bool local_only) {
   DriveQuestions* q = new (allocate(sizeof(DriveQuestions))) DriveQuestions;
   q->record = seed;
+  q->local_only = local_only;
   if (path) {
     // Its own copy: a query left waiting may read it after the run has
     // let go of the list's.

@@ -12,9 +12,11 @@ struct DriveQuestions;
 // Starts asking about the drive that `seed` names (its root, or with
 // `path` the path whose volume is asked first, the seed's root standing
 // where the system mounts nothing in folders), within the drive's time
-// limit; `side_by_side` when other drives are asked meanwhile.  Ends the
-// run when memory runs out.
-DriveQuestions* start_asking(const DriveRecord& seed, const char16_t* path, bool side_by_side);
+// limit; `side_by_side` when other drives are asked meanwhile.  With
+// `local_only`, a drive that is no local disk is asked nothing beyond its
+// type (kLeftOut).  Ends the run when memory runs out.
+DriveQuestions* start_asking(const DriveRecord& seed, const char16_t* path, bool side_by_side,
+                             bool local_only);
 
 // Waits at most `ms` milliseconds for the answers to be in, leaving them to
 // finish_asking either way; a drive whose answers are in no longer holds

@@ -91,8 +91,10 @@ void print_drive(JsonWriter* w, const DriveRecord& r, bool whole_machine) {
   if (settings.show_size && r.reached >= Reached::kSize) print_size_members(w, r.size);
   // Every drive judged says so, whatever the reports shown: it counts for
   // the exit code.
-  if (threshold_set() && r.reached >= Reached::kSize) {
+  if (r.judgement.judged) {
+    static const char* const kLevels[] = {"ok", "warning", "critical"};
     json_bool(w, "over_threshold", over_threshold(r));
+    json_ascii_member(w, "level", kLevels[static_cast<int>(r.judgement.level)]);
   }
   const StopWords* error = drive_stop_words(r, whole_machine);
   if (r.stop == Stop::kNoMedium && !error) json_bool(w, "no_medium", true);

@@ -83,27 +83,12 @@ struct Line {
   }
 };
 
-// A capacity as the size report scales it: 10.0G, or the count alone
-// below 1024 bytes.  `out` holds 24 bytes.
-const char* scaled(uint64_t count, char* out) {
-  ScaledBytes s = scale_bytes(count);
-  format_decimal(s.whole, out);
-  if (s.unit != 0) {
-    size_t n = strlen(out);
-    out[n] = '.';
-    out[n + 1] = static_cast<char>('0' + s.tenth);
-    out[n + 2] = s.unit;
-    out[n + 3] = '\0';
-  }
-  return out;
-}
-
 // The figures: total, free, used share and bar.
 void add_figures(Line* line, const SizeFigures& f) {
   char total[24], free[24];
-  line->right(scaled(total_capacity(f), total), kFigureWidth);
+  line->right(format_scaled(total_capacity(f), total), kFigureWidth);
   line->blanks(1);
-  line->right(scaled(free_capacity(f), free), kFigureWidth);
+  line->right(format_scaled(free_capacity(f), free), kFigureWidth);
   line->blanks(1);
   const int percent = used_percent(f);
   char percent_text[8] = "-";
@@ -133,7 +118,8 @@ void add_figures(Line* line, const SizeFigures& f) {
 // none: it holds no medium, could not be read, or did not answer.
 const char* stop_word(const DriveRecord& record) {
   switch (record.stop) {
-    case Stop::kNone: return nullptr;
+    case Stop::kNone:
+    case Stop::kLeftOut: return nullptr;
     case Stop::kNoMedium: return "メディアなし";
     case Stop::kNoAnswer: return "応答なし";
     case Stop::kBadName:
@@ -144,14 +130,14 @@ const char* stop_word(const DriveRecord& record) {
   return nullptr;
 }
 
-// A line out after its mark, counted by the pager; a marked one in the
-// warning colour, the console's own colours back before its line end, so
-// that neither a pause prompt nor what follows the run takes them.
-void emit(const char* mark, const char* text, size_t n, bool marked) {
-  if (marked) plat_text_colour(TextColour::kWarning);
+// A line out after its mark, counted by the pager; a marked one in its
+// colour, the console's own colours back before its line end, so that
+// neither a pause prompt nor what follows the run takes them.
+void emit(const char* mark, const char* text, size_t n, TextColour colour) {
+  if (colour != TextColour::kNormal) plat_text_colour(colour);
   int bytes = out_write(mark, kMarkWidth);
   bytes += out_write(text, n);
-  if (marked) plat_text_colour(TextColour::kNormal);
+  if (colour != TextColour::kNormal) plat_text_colour(TextColour::kNormal);
   bytes += out_write("\n", 1);
   report_pager_count(bytes, kPausePrompt);
 }
@@ -169,19 +155,23 @@ void print_heading(const SurveyRun&) {
   line.right("使用率", kPercentWidth);
   line.blanks(1);
   line.add("使用状況", strlen("使用状況"));
-  emit("  ", line.text, line.length, false);
+  emit("  ", line.text, line.length, TextColour::kNormal);
 }
 
 void print_line(const char* name, const DriveRecord& record) {
-  const bool marked = over_threshold(record);
-  // The mark opens the drive's first line only, so that a script counts
-  // one marked line a drive.
-  const char* mark = marked ? "! " : "  ";
+  // A drive past a critical level is marked "!" and red, past a warning
+  // level "*" and yellow.  The mark opens the drive's first line only, so
+  // that a script counts one marked line a drive.
+  const Level level = record.judgement.level;
+  const TextColour colour = level == Level::kCritical  ? TextColour::kCritical
+                            : level == Level::kWarning ? TextColour::kWarning
+                                                       : TextColour::kNormal;
+  const char* mark = level == Level::kCritical ? "! " : level == Level::kWarning ? "* " : "  ";
   const size_t name_length = strlen(name);
   Line line;
   if (name_length > kNameWidth) {
     // The name alone, as wide as it is; the rest follows under it.
-    emit(mark, name, name_length, marked);
+    emit(mark, name, name_length, colour);
     mark = "  ";
     line.blanks(kNameWidth + 1);
   } else {
@@ -209,7 +199,7 @@ void print_line(const char* name, const DriveRecord& record) {
       // A capacity of ten thousand G or more widens its column: the
       // figures go on a line of their own, ending where every line ends.
       line.trim();
-      emit(mark, line.text, line.length, marked);
+      emit(mark, line.text, line.length, colour);
       mark = "  ";
       line.length = 0;
       line.blanks(kListWidth - kMarkWidth - figures.length);
@@ -217,7 +207,7 @@ void print_line(const char* name, const DriveRecord& record) {
     line.add(figures.text, figures.length);
   }
   line.trim();
-  emit(mark, line.text, line.length, marked);
+  emit(mark, line.text, line.length, colour);
 }
 
 // Whatever befalls a drive, its trouble is told on its line and in full on

@@ -7,7 +7,8 @@
 #include "report/record.h"
 
 struct SurveyRun {
-  bool whole_machine;  // every drive the system has, none named
+  bool whole_machine;     // every drive the system has, none named
+  bool folders_unlisted;  // the machine's mount folders could not all be listed
 };
 
 struct Printer {

@@ -53,6 +53,28 @@ enum class Stop {
   kCapacityUnreadable,  // the 64-bit size query is missing or failed
   kNoAnswer,            // the drive's time ran out
   kNoMedium,            // a removable or CD-ROM drive holds nothing: a state, no error
+  kLeftOut,             // no local disk, where only they are surveyed: not reported
+};
+
+// A warning and a critical level of one measure: the used share in percent
+// (1 to 100), or free bytes.  Either may be set alone.
+struct Levels {
+  bool warning_set = false;
+  bool critical_set = false;
+  uint64_t warning = 0;
+  uint64_t critical = 0;
+};
+
+// How a drive stands against its levels, worst last.
+enum class Level { kOk, kWarning, kCritical };
+
+// A drive's levels and where its figures stand against them.  `judged`:
+// some level is set for the drive and its figures are in.
+struct Judgement {
+  bool judged = false;
+  Level level = Level::kOk;
+  Levels used;
+  Levels free;
 };
 
 struct DriveRecord {
@@ -71,6 +93,7 @@ struct DriveRecord {
   VolumeFacts facts;
   VolumeAnswers volume;
   SizeFigures size;
+  Judgement judgement;  // worked out once the answers are in
 };
 
 #endif  // VOLSURVEY_REPORT_RECORD_H_

@@ -1,5 +1,7 @@
 #include "report/scale.h"
 
+#include <cstring>
+
 ScaledBytes scale_bytes(uint64_t count) {
   const uint64_t kK = 1024, kM = kK * 1024, kG = kM * 1024;
   uint64_t unit_size;
@@ -33,5 +35,18 @@ const char* format_decimal(uint64_t count, char* out) {
   } while (count != 0);
   for (int i = 0; i < n; ++i) out[i] = digits[n - 1 - i];
   out[n] = '\0';
+  return out;
+}
+
+const char* format_scaled(uint64_t count, char* out) {
+  const ScaledBytes s = scale_bytes(count);
+  format_decimal(s.whole, out);
+  if (s.unit != 0) {
+    const size_t n = strlen(out);
+    out[n] = '.';
+    out[n + 1] = static_cast<char>('0' + s.tenth);
+    out[n + 2] = s.unit;
+    out[n + 3] = '\0';
+  }
   return out;
 }

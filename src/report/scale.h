@@ -15,4 +15,8 @@ ScaledBytes scale_bytes(uint64_t count);
 // The exact count in plain decimal; `out` must hold 21 bytes.
 const char* format_decimal(uint64_t count, char* out);
 
+// A capacity as the size report scales it: 10.0G, or the count alone below
+// 1024 bytes.  `out` must hold 24 bytes.
+const char* format_scaled(uint64_t count, char* out);
+
 #endif  // VOLSURVEY_REPORT_SCALE_H_

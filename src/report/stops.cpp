@@ -28,7 +28,8 @@ const StopWords kNotReady = {"not_ready", "ディスク(", ")を参照できま�
 
 const StopWords* stop_words(Stop stop) {
   switch (stop) {
-    case Stop::kNone: return nullptr;
+    case Stop::kNone:
+    case Stop::kLeftOut: return nullptr;
     case Stop::kBadName: return &kBadName;
     case Stop::kNoRootDir: return &kNoRootDir;
     case Stop::kUnreadable: return &kUnreadable;

@@ -3,6 +3,7 @@
 #include "driver/settings.h"
 #include "report/size.h"
 #include "report/volume.h"
+#include "text/sjis.h"
 
 namespace {
 
@@ -43,14 +44,76 @@ int used_percent(const SizeFigures& f) {
   return static_cast<int>(percent);
 }
 
-bool threshold_set() { return settings.used_limit != 0 || settings.free_limit_set; }
-
-bool over_threshold(const DriveRecord& record) {
-  if (record.reached < Reached::kSize || record.facts.drive_type == kDriveCdrom) return false;
-  const SizeFigures& f = record.size;
-  if (settings.used_limit != 0 && total_capacity(f) != 0 &&
-      share_at_least(used_bytes(f), total_capacity(f), settings.used_limit, 100)) {
-    return true;
+bool levels_set() {
+  const auto set = [](const Levels& l) { return l.warning_set || l.critical_set; };
+  if (set(settings.used_levels) || set(settings.free_levels)) return true;
+  for (size_t i = 0; i < own_levels.count; ++i) {
+    const DriveLevels& own = own_levels.drives[i];
+    if ((own.used_given && set(own.used)) || (own.free_given && set(own.free))) return true;
   }
-  return settings.free_limit_set && free_capacity(f) < settings.free_limit;
+  return false;
+}
+
+bool same_root(const char* a, const char* b) {
+  for (; *a && *b; ++a, ++b) {
+    if (is_sjis_lead_byte(static_cast<unsigned char>(*a)) && a[1]) {
+      if (a[0] != b[0] || a[1] != b[1]) return false;
+      ++a;
+      ++b;
+    } else if (to_upper_ascii(static_cast<unsigned char>(*a)) !=
+               to_upper_ascii(static_cast<unsigned char>(*b))) {
+      return false;
+    }
+  }
+  return *a == *b;
+}
+
+namespace {
+
+// The worse of a drive's level by its used share and by its free space.
+Level level_of(const SizeFigures& f, const Judgement& j) {
+  const uint64_t total = total_capacity(f), free = free_capacity(f), used = used_bytes(f);
+  const auto used_past = [&](bool set, uint64_t percent) {
+    return set && total != 0 && share_at_least(used, total, static_cast<uint32_t>(percent), 100);
+  };
+  const auto free_past = [&](bool set, uint64_t bytes) { return set && free < bytes; };
+  if (used_past(j.used.critical_set, j.used.critical) ||
+      free_past(j.free.critical_set, j.free.critical)) {
+    return Level::kCritical;
+  }
+  if (used_past(j.used.warning_set, j.used.warning) ||
+      free_past(j.free.warning_set, j.free.warning)) {
+    return Level::kWarning;
+  }
+  return Level::kOk;
+}
+
+const DriveLevels* levels_of(const char* root) {
+  for (size_t i = 0; root && i < own_levels.count; ++i) {
+    if (same_root(own_levels.drives[i].root, root)) return &own_levels.drives[i];
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+Judgement judge_drive(const DriveRecord& record) {
+  Judgement j;
+  const DriveLevels* own = levels_of(record.root);
+  j.used = own && own->used_given ? own->used : settings.used_levels;
+  j.free = own && own->free_given ? own->free : settings.free_levels;
+  const bool any = j.used.warning_set || j.used.critical_set || j.free.warning_set ||
+                   j.free.critical_set;
+  if (!any || record.reached < Reached::kSize) return j;
+  j.judged = true;
+  if (record.facts.drive_type != kDriveCdrom) j.level = level_of(record.size, j);
+  return j;
+}
+
+bool over_threshold(const DriveRecord& record) { return record.judgement.level != Level::kOk; }
+
+uint64_t used_bytes_at(uint64_t total, uint64_t percent) {
+  // total = 100a + b: a * percent bytes, and the least whole part of b's.
+  const uint64_t a = total / 100, b = total % 100;
+  return a * percent + (b * percent + 99) / 100;
 }

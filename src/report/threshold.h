@@ -1,5 +1,6 @@
-// Whether a drive counts as full by the thresholds of /u and /f, and the
-// used share as the one-line list shows it.
+// How a drive stands against its levels of /u and /f (a warning and a
+// critical level each, the plain ones or the drive's own), and the used
+// share as the one-line list shows it.
 #ifndef VOLSURVEY_REPORT_THRESHOLD_H_
 #define VOLSURVEY_REPORT_THRESHOLD_H_
 
@@ -19,13 +20,27 @@ int used_percent(const SizeFigures& f);
 // The bytes in use: the total capacity less the free.
 uint64_t used_bytes(const SizeFigures& f);
 
-// Whether /u or /f is set.
-bool threshold_set();
+// Whether any level is set, plain or a drive's own: the size figures are
+// then asked whatever the reports shown.
+bool levels_set();
 
-// Whether the drive passes a threshold that is set: its used share at /u
-// percent or more, or less free space than /f.  Only a drive whose
-// figures are in can pass one, and never a CD-ROM drive, whose medium is
-// full by nature.
+// Whether two drive roots are the same, ASCII letters compared without
+// case, as Windows compares paths (the second byte of a double-byte
+// character as it is).
+bool same_root(const char* a, const char* b);
+
+// The drive's levels (its own where it has them, else the plain ones) and
+// where its figures stand: past a critical level when its used share is at
+// the level's percent or more, or its free space below the level's bytes;
+// past a warning level likewise.  Only a drive whose figures are in is
+// judged, and a CD-ROM drive, whose medium is full by nature, is never
+// past a level.
+Judgement judge_drive(const DriveRecord& record);
+
+// Whether the drive is past a level, as judged.
 bool over_threshold(const DriveRecord& record);
+
+// The least number of used bytes at or past `percent` of `total`.
+uint64_t used_bytes_at(uint64_t total, uint64_t percent);
 
 #endif  // VOLSURVEY_REPORT_THRESHOLD_H_

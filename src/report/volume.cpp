@@ -38,6 +38,8 @@ const char* format_serial(uint32_t serial, char* out) {
   return out;
 }
 
+bool is_local_disk(int32_t type) { return type == kDriveFixed || type == kDriveRamdisk; }
+
 const char* drive_type_word(int32_t type) {
   switch (type) {
     case kDriveRemovable: return "REMOVABLE";

@@ -44,6 +44,10 @@ int32_t file_system_bits(const char* fs_name, int32_t drive_type);
 // `out` must hold 10 bytes.
 const char* format_serial(uint32_t serial, char* out);
 
+// A fixed disk or a RAM disk: a disk of the machine's own, neither a
+// medium that comes and goes nor a server's.
+bool is_local_disk(int32_t type);
+
 // The drive-type line's word for a type code ("FIXED"), or null for a code
 // the line shows as "不明".
 const char* drive_type_word(int32_t type);

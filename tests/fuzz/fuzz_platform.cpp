@@ -52,6 +52,7 @@ void fuzz_set_machine(uint32_t platform_id, uint32_t seed) {
 
 void fuzz_reset_program_state() {
   settings = Settings{};
+  own_levels = OwnLevels{};
   report_pager = ReportPager{};
   help_pager = HelpPager{};
   report_timer = PaceTimer{};
@@ -294,5 +295,7 @@ void plat_sleep(uint32_t) {}
 bool plat_write(Stream, const char*, size_t) { return true; }
 
 bool plat_flush(Stream) { return true; }
+
+void plat_plugin_output() {}
 
 void plat_start(int*, char***) {}

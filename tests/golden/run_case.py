@@ -43,7 +43,9 @@ Anywhere in a case \\repeat{N}{TEXT} stands for TEXT written N times, for
 inputs and outputs too long to write out.  A header line "bytes: raw" lets
 the program's output hold bytes that are no valid Shift-JIS (as when it
 echoes an argument that ends in a lead byte); they show as <0xNN>.  A file
-section flagged unreadable is written without read permission.
+section flagged unreadable is written without read permission.  A header line
+"stdout-encoding: utf-8" reads standard output as UTF-8 (the monitoring
+answer) instead of Shift-JIS.
 """
 
 import argparse
@@ -87,6 +89,7 @@ def split_args(line):
 
 def parse_case(path):
     case = {"args": [], "env": {}, "exit": None, "sections": {}, "raw": False, "stdout": None,
+            "encoding": "cp932",
             "stderr_full": False, "time": None}
     section = None
     with open(path, encoding="utf-8", newline="") as f:
@@ -112,6 +115,8 @@ def parse_case(path):
                 case["stdout"] = line[7:].split()
             elif line.strip() == "bytes: raw":
                 case["raw"] = True
+            elif line.strip() == "stdout-encoding: utf-8":
+                case["encoding"] = "utf-8"
             elif line.strip() and not line.startswith("#"):
                 raise SystemExit(f"{path}: unknown header line: {line!r}")
     if case["exit"] is None:
@@ -151,12 +156,12 @@ def show_invalid_bytes(error):
 codecs.register_error("volsurvey-show", show_invalid_bytes)
 
 
-def render(data, stream, raw=False):
+def render(data, stream, raw=False, encoding="cp932"):
     """Program bytes as the readable text the case files hold."""
     try:
-        text = data.decode("cp932", errors="volsurvey-show" if raw else "strict")
+        text = data.decode(encoding, errors="volsurvey-show" if raw else "strict")
     except UnicodeDecodeError as e:
-        raise SystemExit(f"{stream} is not valid Shift-JIS: {e}: {data[max(0, e.start - 20):e.end + 20]!r}")
+        raise SystemExit(f"{stream} is not valid {encoding}: {e}: {data[max(0, e.start - 20):e.end + 20]!r}")
     out = []
     for ch in text:
         if ch in NAMED_CONTROLS:
@@ -330,7 +335,8 @@ def main():
                 took = int(f.read())
 
     if opts.update:
-        update_case(opts.case, render(result.stdout, "stdout", case["raw"]), render(result.stderr, "stderr", case["raw"]),
+        update_case(opts.case, render(result.stdout, "stdout", case["raw"], case["encoding"]),
+                    render(result.stderr, "stderr", case["raw"]),
                     result.returncode)
         return 0
     ok = True
@@ -338,7 +344,7 @@ def main():
         ok = compare_json(case["sections"]["json"], result.stdout)
     if "json" not in case["sections"] or "stdout" in case["sections"]:
         ok = compare("stdout", case["sections"].get("stdout", ""),
-                     render(result.stdout, "stdout", case["raw"])) and ok
+                     render(result.stdout, "stdout", case["raw"], case["encoding"])) and ok
     ok = compare("stderr", case["sections"].get("stderr", ""), render(result.stderr, "stderr", case["raw"])) and ok
     if case["time"] is not None and took != case["time"]:
         print(f"--- scripted time {took} ms, expected {case['time']} ms")

@@ -1,0 +1,244 @@
+#include "report/plugin.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "console/output.h"
+#include "driver/fatal.h"
+#include "report/scale.h"
+#include "report/size.h"
+#include "report/stops.h"
+#include "report/threshold.h"
+#include "text/utf8.h"
+
+namespace {
+
+// The drives of the run, gathered: the first line names the worst first.
+struct PluginDrives {
+  DriveRecord* records = nullptr;
+  size_t count = 0;
+  size_t capacity = 0;
+};
+
+PluginDrives g_drives;
+
+// What a monitoring system reads of a drive: its state, and why.
+enum class State { kOk, kUnknown, kWarning, kCritical };
+
+const char* const kStateWords[] = {"OK", "UNKNOWN", "WARNING", "CRITICAL"};
+
+// A drive that failed or did not answer is unknown; one without its medium
+// is fine, however it was named.
+State state_of(const DriveRecord& r) {
+  if (drive_stop_words(r, true)) return State::kUnknown;
+  if (r.judgement.level == Level::kCritical) return State::kCritical;
+  return r.judgement.level == Level::kWarning ? State::kWarning : State::kOk;
+}
+
+// Why a drive could not be told, in the words monitoring systems show.
+const char* trouble_word(Stop stop) {
+  switch (stop) {
+    case Stop::kBadName: return "not a drive";
+    case Stop::kNoRootDir: return "no such drive";
+    case Stop::kNoAnswer: return "no answer";
+    case Stop::kCapacityUnreadable: return "size unreadable";
+    case Stop::kUnreadable:
+    case Stop::kNoMedium:
+    default: return "unreadable";
+  }
+}
+
+void out_number(uint64_t n) {
+  char text[24];
+  out_puts(format_decimal(n, text));
+}
+
+// The drive's name in UTF-8, as the system spells it; a label's quote
+// doubled where `quoted`.
+void out_name(const DriveRecord& r, bool quoted) {
+  size_t n = 0;
+  const char16_t* name = drive_wide_name(r, &n);
+  char* bytes = allocate(utf8_size(name, n) + 1);
+  const size_t length = to_utf8(name, n, bytes);
+  // Written in runs of whole characters, each quote once more where quoted.
+  size_t start = 0;
+  for (size_t i = 0; i < length; ++i) {
+    if (!quoted || bytes[i] != '\'') continue;
+    out_write(bytes + start, i + 1 - start);
+    start = i;
+  }
+  out_write(bytes + start, length - start);
+  free(bytes);
+}
+
+// "97% used, 2.1G free", the share rounded up as the list shows it.
+void out_figures(const SizeFigures& f) {
+  char text[24];
+  const int percent = used_percent(f);
+  out_number(percent < 0 ? 0 : static_cast<uint64_t>(percent));
+  out_puts("% used, ");
+  out_puts(format_scaled(free_capacity(f), text));
+  if (free_capacity(f) < 1024) out_puts("B");
+  out_puts(" free");
+}
+
+// What a drive's part of a text says after its name.
+void out_drive_text(const DriveRecord& r) {
+  if (state_of(r) == State::kUnknown) {
+    out_puts(trouble_word(r.stop));
+  } else if (r.reached >= Reached::kSize) {
+    out_figures(r.size);
+  } else {
+    out_puts("no medium");
+  }
+}
+
+// The levels of a drive in used bytes, as its performance data gives them:
+// from a share, the least byte count at or past it; from free space, the
+// total less it; the lower where both are set.
+struct ByteLevel {
+  bool set;
+  uint64_t bytes;
+};
+
+ByteLevel byte_level(uint64_t total, bool used_set, uint64_t percent, bool free_set,
+                     uint64_t free_bytes) {
+  ByteLevel level = {false, 0};
+  if (used_set) level = ByteLevel{true, used_bytes_at(total, percent)};
+  if (free_set) {
+    const uint64_t bytes = free_bytes < total ? total - free_bytes : 0;
+    if (!level.set || bytes < level.bytes) level = ByteLevel{true, bytes};
+  }
+  return level;
+}
+
+void out_level(bool set, uint64_t value) {
+  out_puts(";");
+  if (set) out_number(value);
+}
+
+// The used share to two decimals, rounded.
+void out_hundredths(uint64_t used, uint64_t total) {
+  const long double share = total ? static_cast<long double>(used) * 10000 / total : 0;
+  const uint64_t hundredths = static_cast<uint64_t>(share + 0.5L);
+  out_number(hundredths / 100);
+  const char decimals[] = {'.', static_cast<char>('0' + hundredths / 10 % 10),
+                           static_cast<char>('0' + hundredths % 10)};
+  out_write(decimals, sizeof decimals);
+}
+
+// 'C: used'=USEDB;W;C;0;TOTAL 'C: used %'=P%;W;C;0;100
+void out_performance(const DriveRecord& r) {
+  const SizeFigures& f = r.size;
+  const Judgement& j = r.judgement;
+  const uint64_t total = total_capacity(f), used = used_bytes(f);
+  const ByteLevel warning =
+      byte_level(total, j.used.warning_set, j.used.warning, j.free.warning_set, j.free.warning);
+  const ByteLevel critical = byte_level(total, j.used.critical_set, j.used.critical,
+                                        j.free.critical_set, j.free.critical);
+  out_puts(" '");
+  out_name(r, true);
+  out_puts(" used'=");
+  out_number(used);
+  out_puts("B");
+  out_level(warning.set, warning.bytes);
+  out_level(critical.set, critical.bytes);
+  out_puts(";0;");
+  out_number(total);
+  out_puts(" '");
+  out_name(r, true);
+  out_puts(" used %'=");
+  out_hundredths(used, total);
+  out_puts("%");
+  out_level(j.used.warning_set, j.used.warning);
+  out_level(j.used.critical_set, j.used.critical);
+  out_puts(";0;100");
+}
+
+void begin(const SurveyRun&) {
+  free(g_drives.records);
+  g_drives = PluginDrives{};
+}
+
+void take(const DriveRecord& record, const SurveyRun&) {
+  if (g_drives.count == g_drives.capacity) {
+    const size_t capacity = g_drives.capacity ? g_drives.capacity * 2 : 8;
+    DriveRecord* grown = allocate_array<DriveRecord>(capacity);
+    if (g_drives.count) memcpy(grown, g_drives.records, g_drives.count * sizeof(DriveRecord));
+    free(g_drives.records);
+    g_drives.records = grown;
+    g_drives.capacity = capacity;
+  }
+  g_drives.records[g_drives.count++] = record;
+}
+
+// The first line: the state, the drives that need attention worst first,
+// how many are fine, those that could not be told; then the performance
+// data of every drive with figures.  Then a line for each drive.
+void end(const SurveyRun& run) {
+  size_t counts[4] = {};
+  // A volume list that could not be had was told on standard error.
+  State worst = run.folders_unlisted ? State::kUnknown : State::kOk;
+  for (size_t i = 0; i < g_drives.count; ++i) {
+    const State state = state_of(g_drives.records[i]);
+    ++counts[static_cast<int>(state)];
+    if (state > worst) worst = state;
+  }
+  out_puts("VOLSURVEY ");
+  out_puts(kStateWords[static_cast<int>(worst)]);
+  out_puts(" -");
+  const char* separator = " ";
+  const State order[] = {State::kCritical, State::kWarning, State::kOk, State::kUnknown};
+  for (State state : order) {
+    if (state == State::kOk) {
+      // How many are fine; said also when nothing else is.
+      if (counts[static_cast<int>(State::kOk)] == 0 && worst != State::kOk) continue;
+      out_puts(separator);
+      separator = "; ";
+      out_number(counts[static_cast<int>(State::kOk)]);
+      out_puts(counts[static_cast<int>(State::kOk)] == 1 ? " drive OK" : " drives OK");
+      continue;
+    }
+    for (size_t i = 0; i < g_drives.count; ++i) {
+      const DriveRecord& r = g_drives.records[i];
+      if (state_of(r) != state) continue;
+      out_puts(separator);
+      separator = "; ";
+      out_name(r, false);
+      out_puts(" ");
+      out_drive_text(r);
+    }
+  }
+  if (run.folders_unlisted) {
+    out_puts(separator);
+    out_puts("volume list unreadable");
+  }
+  const char* bar = " |";
+  for (size_t i = 0; i < g_drives.count; ++i) {
+    if (g_drives.records[i].reached < Reached::kSize) continue;
+    out_puts(bar);
+    bar = "";
+    out_performance(g_drives.records[i]);
+  }
+  out_puts("\n");
+  for (size_t i = 0; i < g_drives.count; ++i) {
+    const DriveRecord& r = g_drives.records[i];
+    out_name(r, false);
+    out_puts(" ");
+    out_puts(kStateWords[static_cast<int>(state_of(r))]);
+    out_puts(", ");
+    out_drive_text(r);
+    if (r.reached >= Reached::kSize && state_of(r) != State::kUnknown) {
+      char text[24];
+      out_puts(" of ");
+      out_puts(format_scaled(total_capacity(r.size), text));
+      if (total_capacity(r.size) < 1024) out_puts("B");
+    }
+    out_puts("\n");
+  }
+  begin(run);
+}
+
+}  // namespace
+
+const Printer kPluginPrinter = {false, false, begin, take, end};
