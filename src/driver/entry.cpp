@@ -33,7 +33,9 @@ namespace {
 void find_plugin_output(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (!is_option_argument(argv[i])) continue;
-    for (const char* at = argv[i]; at; at = strchr(at + 1, '/')) {
+    // An empty argument counts as an option where the switch character is
+    // NUL: it has no letter to look at.
+    for (const char* at = argv[i]; at && *at; at = strchr(at + 1, '/')) {
       if (match_option(at + 1, "m")) settings.plugin_output = 1;
       if (match_option(at + 1, "m-")) settings.plugin_output = 0;
     }

@@ -26,10 +26,18 @@ void stop_messagef(const char* format, ...) {
 namespace {
 
 const char* g_fault_words = nullptr;
+void (*g_last_words)() = nullptr;
 
 }  // namespace
 
+void at_program_exit(void (*last_words)()) { g_last_words = last_words; }
+
 void exit_program(int code) {
+  if (g_last_words) {
+    void (*last_words)() = g_last_words;
+    g_last_words = nullptr;
+    last_words();
+  }
   // Whatever else ends the run, output that was lost is told once, here,
   // after the last byte has had its chance.
   OutputFate fate = out_finish();

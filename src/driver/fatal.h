@@ -7,6 +7,10 @@
 
 #include "console/output.h"
 
+// What must be done however the run ends (the record of runs appended),
+// before the exit below; null for nothing.
+void at_program_exit(void (*last_words)());
+
 // Ends the process with `code`, once standard output has been pushed out.
 // A report that did not reach standard output is no success: the run then
 // ends with exit code 1 and says so.

@@ -1,6 +1,7 @@
 #include "driver/options.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "driver/fatal.h"
@@ -59,19 +60,23 @@ size_t value_length(const char* value) {
   return slash ? static_cast<size_t>(slash - value) : strlen(value);
 }
 
-// One level of `n` bytes: a share in percent, 1 to 100; or a free space, a
+// What a level counts.
+enum class Measure { kPercent, kBytes, kDays };
+
+// One level of `n` bytes: a share in percent, 1 to 100; a free space, a
 // whole number of bytes, or of K, M, G or T (powers of 1024, as the reports
-// count).
-bool read_level(const char* text, size_t n, bool percent, uint64_t* level) {
+// count); or whole days.
+bool read_level(const char* text, size_t n, Measure measure, uint64_t* level) {
   char digits[32];
   if (n == 0 || n >= sizeof digits) return false;
   memcpy(digits, text, n);
   digits[n] = '\0';
   const char* end = nullptr;
   uint64_t count = 0;
-  if (!read_number(digits, percent ? 100 : UINT64_MAX, &count, &end)) return false;
+  const uint64_t most = measure == Measure::kPercent ? 100 : measure == Measure::kDays ? 1000000 : UINT64_MAX;
+  if (!read_number(digits, most, &count, &end)) return false;
   int shift = 0;
-  if (!percent) {
+  if (measure == Measure::kBytes) {
     switch (to_upper_ascii(static_cast<unsigned char>(*end))) {
       case 'K': shift = 10; break;
       case 'M': shift = 20; break;
@@ -81,23 +86,26 @@ bool read_level(const char* text, size_t n, bool percent, uint64_t* level) {
     }
     if (shift != 0) ++end;
   }
-  if (*end != '\0' || count > (UINT64_MAX >> shift) || (percent && count == 0)) return false;
+  if (*end != '\0' || count > (UINT64_MAX >> shift) || (measure == Measure::kPercent && count == 0)) {
+    return false;
+  }
   *level = count << shift;
   return true;
 }
 
 // "W,C" or "C" alone: the warning level before the critical one, a smaller
-// share in use or more free space.
-bool read_levels(const char* text, size_t n, bool percent, Levels* levels) {
+// share in use, or more free space or days left.
+bool read_levels(const char* text, size_t n, Measure measure, Levels* levels) {
   Levels read;
   const char* comma = static_cast<const char*>(memchr(text, ',', n));
   const size_t critical_at = comma ? static_cast<size_t>(comma - text) + 1 : 0;
-  if (!read_level(text + critical_at, n - critical_at, percent, &read.critical)) return false;
+  if (!read_level(text + critical_at, n - critical_at, measure, &read.critical)) return false;
   read.critical_set = true;
   if (comma) {
-    if (!read_level(text, critical_at - 1, percent, &read.warning)) return false;
+    if (!read_level(text, critical_at - 1, measure, &read.warning)) return false;
     read.warning_set = true;
-    if (percent ? read.warning >= read.critical : read.warning <= read.critical) return false;
+    const bool rising = measure == Measure::kPercent;
+    if (rising ? read.warning >= read.critical : read.warning <= read.critical) return false;
   }
   *levels = read;
   return true;
@@ -130,10 +138,10 @@ DriveLevels* own_levels_entry(const char* root, size_t n) {
   return entry;
 }
 
-// "u" or "f" and its levels: "W,C" or "C" for every drive, "-" for none;
-// "ROOT=W,C", "ROOT=C" or "ROOT=-" for one drive, the plain levels standing
-// for the others.
-bool set_levels(const char* letter, bool percent, Levels* plain, bool DriveLevels::*given,
+// "u", "f" or "e" and its levels: "W,C" or "C" for every drive, "-" for
+// none; "ROOT=W,C", "ROOT=C" or "ROOT=-" for one drive, the plain levels
+// standing for the others.
+bool set_levels(const char* letter, Measure measure, Levels* plain, bool DriveLevels::*given,
                 Levels DriveLevels::*own) {
   const char* value = letter + 1;
   const size_t n = value_length(value);
@@ -146,7 +154,7 @@ bool set_levels(const char* letter, bool percent, Levels* plain, bool DriveLevel
   const size_t levels_length = n - static_cast<size_t>(levels - value);
   Levels read;
   const bool none = levels_length == 1 && levels[0] == '-';
-  if (!none && !read_levels(levels, levels_length, percent, &read)) return false;
+  if (!none && !read_levels(levels, levels_length, measure, &read)) return false;
   if (!equals) {
     *plain = read;
     return true;
@@ -162,13 +170,20 @@ bool apply_switch(const char* letter) {
   switch (to_upper_ascii(static_cast<unsigned char>(*letter))) {
     case 'A': return set_flag(letter, "a", "a-", &settings.all_drives, 1);
     case 'D': return set_flag(letter, "d", "d-", &settings.local_only, 1);
+    case 'E':
+      return set_levels(letter, Measure::kDays, &settings.days_levels, &DriveLevels::days_given,
+                        &DriveLevels::days);
     case 'F':
-      return set_levels(letter, false, &settings.free_levels, &DriveLevels::free_given,
+      return set_levels(letter, Measure::kBytes, &settings.free_levels, &DriveLevels::free_given,
                         &DriveLevels::free);
     case 'J': return set_flag(letter, "j", "j-", &settings.json_output, 1);
     case 'L': return set_flag(letter, "l", "l-", &settings.list_mode, 1);
     case 'M': return set_flag(letter, "m", "m-", &settings.plugin_output, 1);
     case 'P': return set_flag(letter, "p", "p-", &settings.pause_mode, 0);
+    case 'R':
+      if (!match_option(letter, "r-")) return false;
+      settings.record_file = settings.record_source = nullptr;
+      return true;
     case 'S': return set_flag(letter, "s", "s-", &settings.show_size, 0);
     case 'V': return set_flag(letter, "v", "v-", &settings.show_volume, 0);
     case 'W':
@@ -186,11 +201,33 @@ bool apply_switch(const char* letter) {
       return false;
     case 'T': return set_time_limit(letter);
     case 'U':
-      return set_levels(letter, true, &settings.used_levels, &DriveLevels::used_given,
-                        &DriveLevels::used);
+      return set_levels(letter, Measure::kPercent, &settings.used_levels,
+                        &DriveLevels::used_given, &DriveLevels::used);
     default:
       return false;
   }
+}
+
+// "r" and the record's file name, the rest of `text`.  A name from the
+// command line stays where it is, in the argument the system gave, so that
+// the system is asked for the file as it spells it; a configuration line
+// lasts only while it is read.
+bool set_record_file(const char* name, const char* text, bool from_config) {
+  static char* from_file = nullptr;
+  if (*name == '\0') return false;
+  if (!from_config) {
+    settings.record_file = name;
+    settings.record_source = text;
+    return true;
+  }
+  const size_t n = strlen(name) + 1;
+  char* copy = allocate(n);
+  memcpy(copy, name, n);
+  free(from_file);
+  from_file = copy;
+  settings.record_file = copy;
+  settings.record_source = nullptr;
+  return true;
 }
 
 // The words of a refused switch in a monitoring check's answer: ASCII, the
@@ -223,6 +260,12 @@ void apply_options(const char* text, bool from_config) {
   const char* source = from_config ? "設定ファイル" : "";
   const char* at = text;
   for (;;) {
+    // "r" takes the rest of the text as the record's file name, "/" and
+    // all: it can only be the last switch of a group.
+    if (*at != '\0' && to_upper_ascii(static_cast<unsigned char>(at[1])) == 'R' &&
+        !match_option(at + 1, "r-") && set_record_file(at + 2, text, from_config)) {
+      return;
+    }
     // An empty text has no letter to step to (possible only when the switch
     // character is NUL); it is refused like any other invalid switch.
     if (*at == '\0' || !apply_switch(at + 1)) {

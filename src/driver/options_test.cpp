@@ -188,6 +188,58 @@ TEST(Options, Levels) {
   }
 }
 
+TEST(Options, DaysLeft) {
+  struct {
+    const char* text;
+    std::string plain, own;
+  } const cases[] = {
+      {"/e7,2", "7,2", ""},
+      {"/e0", "0", ""},  // full now
+      {"/e7/e-", "-", ""},
+      {"/eD:=14,3", "-", "D:\\ 14,3"},
+  };
+  for (const auto& c : cases) {
+    run({c.text});
+    EXPECT_EQ(shown(settings.days_levels), c.plain) << c.text;
+    const std::string own_days =
+        own_levels.count ? std::string(own_levels.drives[0].root) + " " + shown(own_levels.drives[0].days) : "";
+    EXPECT_EQ(own_days, c.own) << c.text;
+  }
+  for (const char* bad : {"/e2,7", "/e7,7", "/e1000001", "/e7G", "/e"}) {
+    EXPECT_EXIT(run({bad}), testing::ExitedWithCode(1), "") << bad;
+  }
+}
+
+TEST(Options, RecordFile) {
+  struct {
+    std::vector<const char*> texts;
+    const char* file;
+  } const cases[] = {
+      {{"/rC:\\logs\\h.csv"}, "C:\\logs\\h.csv"},
+      {{"/v/RC:/logs/h.csv"}, "C:/logs/h.csv"},  // the rest of the text, "/" and all
+      {{"/rname with blanks.csv"}, "name with blanks.csv"},
+      {{"/ra.csv", "/r-"}, nullptr},
+      {{"/r-/rb.csv"}, "b.csv"},
+      {{"/ra.csv", "/rb.csv"}, "b.csv"},
+  };
+  for (const auto& c : cases) {
+    run(c.texts);
+    EXPECT_STREQ(settings.record_file, c.file) << c.texts[0];
+    // A name from the command line is asked for as the system gave it.
+    if (c.file) {
+      EXPECT_TRUE(settings.record_source != nullptr) << c.texts[0];
+    }
+  }
+  // A configuration line lasts only while it is read: the name is kept.
+  char line[] = "/rC:\\x.csv";
+  settings = Settings{};
+  apply_options(line, true);
+  line[3] = 'Y';
+  EXPECT_STREQ(settings.record_file, "C:\\x.csv");
+  EXPECT_EQ(settings.record_source, nullptr);
+  EXPECT_EXIT(run({"/r"}), testing::ExitedWithCode(1), "");
+}
+
 TEST(Options, LocalDisksAndMonitoringAnswer) {
   run({"/d/m"});
   EXPECT_EQ(settings.local_only, 1);

@@ -17,6 +17,8 @@ struct DriveLevels {
   Levels used;
   bool free_given = false;
   Levels free;
+  bool days_given = false;
+  Levels days;
 };
 
 // The drives' own levels: so many, and no more, every letter and a
@@ -43,6 +45,11 @@ struct Settings {
   Levels free_levels;               // /f: the free bytes below which it is marked
   int local_only = 0;               // /d: the whole machine's local disks alone
   int plugin_output = 0;            // /m: the answer of a monitoring check
+  Levels days_levels;               // /e: the days left before a drive is full
+  // /r: the record of runs, and the argument it was named in (for the name
+  // the system spells); null for none.
+  const char* record_file = nullptr;
+  const char* record_source = nullptr;
 };
 
 extern Settings settings;

@@ -6,6 +6,7 @@
 #include "driver/fatal.h"
 #include "driver/settings.h"
 #include "report/ask.h"
+#include "report/history.h"
 #include "report/stops.h"
 #include "report/threshold.h"
 #include "text/scoped.h"
@@ -55,7 +56,13 @@ DriveRecord seed_of(const DriveEntry& entry) {
 }  // namespace
 
 int survey_drives(DriveList* list, const Printer& printer) {
-  const SurveyRun run = {list->whole_machine, list->folders_unlisted};
+  SurveyRun run = {list->whole_machine, list->folders_unlisted, false, false};
+  // The record is read before any drive is reported, for their forecasts;
+  // one that cannot be read leaves the run as it is without one.
+  if (settings.record_file) {
+    run.forecasts = history_start();
+    run.record_failed = !run.forecasts;
+  }
   const size_t count_of_drives = list->count;
   // So many drives at once, and no more: a thread each.
   const bool side_by_side = run.whole_machine || !printer.named_in_turn;
@@ -63,7 +70,6 @@ int survey_drives(DriveList* list, const Printer& printer) {
   DriveQuestions** questions = allocate_array<DriveQuestions*>(count_of_drives ? count_of_drives : 1);
   ScopedFree questions_holder(questions);
   Tally tally;
-  tally.failed = list->folders_unlisted;  // told on standard error already
   printer.begin(run);
   size_t started = 0;
   for (size_t i = 0; i < count_of_drives; ++i) {
@@ -94,10 +100,18 @@ int survey_drives(DriveList* list, const Printer& printer) {
     }
     // Not reported at all: the run is of local disks alone.
     if (record.stop == Stop::kLeftOut) continue;
+    if (run.forecasts && record.reached >= Reached::kSize) {
+      record.forecast = history_take(record);
+      record.forecast_made = true;
+    }
     record.judgement = judge_drive(record);
     count(record, run, printer, &tally);
     printer.take(record, run);
   }
+  // The run's lines, once every drive is in.
+  if (run.forecasts && !history_finish()) run.record_failed = true;
+  // What could not be had was told on standard error already.
+  tally.failed = tally.failed || run.folders_unlisted || run.record_failed;
   printer.end(run);
   return exit_code(tally);
 }

@@ -63,6 +63,8 @@ const HelpEntry kHelp[] = {
     {kText, "/fW,C ;空き容量 W未満で注意、C未満で警告（/fC:\\Data=50G,10G でドライブ毎）", 0},
     {kText, "/d  ;ドライブ指定なしの時、固定・RAMディスクとマウント先フォルダーのみ（/d- で全種別(既定)） Disk", 0},
     {kText, "/m  ;監視システム用の応答（Nagios 等のプラグイン形式、UTF-8。/m- で通常表示(既定)） Monitor", 0},
+    {kText, "/rファイル ;実行毎の容量を記録し、満杯までの日数を予測（CSV、UTF-8。/r- で記録なし(既定)） Record", 0},
+    {kText, "/eW,C ;満杯まで W日以内で注意、C日以内で警告（/r と共に。/eD:=14,3 でドライブ毎） Exhaustion", 0},
     {kText, "/?, /help ;使用方法説明（設定ファイルに登録不可） HELP", 0},
     {kPause, nullptr, 0},
 

@@ -201,6 +201,42 @@ FILE* plat_open_file(const char* path);
 // The environment the process received: entries "NAME=value", null-ended.
 char** plat_environment();
 
+// --- The record of runs (/r) -----------------------------------------------
+
+// A file that each run appends its figures to, and reads back.
+struct RecordFile;
+
+// CreateFileW (the NT family, the name as the system spells it when `path`
+// lies in `source`, an argument plat_start handed out; null for none) or
+// CreateFileA: the file at `path` (relative to the current directory, or
+// absolute, a share's included), opened to read and write, shared with other
+// runs, and made empty where it is missing; its folder is never made.  Null
+// when it cannot be opened.
+RecordFile* plat_record_open(const char* path, const char* source);
+
+// GetFileSize: its size in bytes now.
+uint64_t plat_record_size(RecordFile* file);
+
+// ReadFile of at most `n` bytes at `offset` into `buffer`: the count read,
+// short at the end of the file, 0 on failure.
+size_t plat_record_read(RecordFile* file, uint64_t offset, char* buffer, size_t n);
+
+// LockFile and UnlockFile of a byte far past any data: one run at a time
+// reads the record's end or appends to it.  Another run's turn is waited
+// for, at most `ms` milliseconds; false when no turn came.
+bool plat_record_lock(RecordFile* file, uint32_t ms);
+void plat_record_unlock(RecordFile* file);
+
+// WriteFile of `n` bytes at the end of the file, in one call: true when all
+// reached it.
+bool plat_record_append(RecordFile* file, const char* bytes, size_t n);
+
+// CloseHandle.
+void plat_record_close(RecordFile* file);
+
+// GetSystemTimeAsFileTime: now, in seconds since 1970-01-01 UTC.
+int64_t plat_utc_now();
+
 // --- Console ----------------------------------------------------------------
 
 // GetConsoleScreenBufferInfo on standard output: the buffer's row count and

@@ -13,6 +13,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "report/history_line.h"
 #include "text/sjis.h"
 
 namespace {
@@ -409,6 +410,10 @@ void parse_line(SimScenario* s, const std::string& line) {
     if (words.size() != 2) fail("cwd takes one path, or fail");
     s->cwd_ok = words[1] != "fail";
     s->cwd = to_cp932(words[1]);
+  } else if (verb == "utc") {
+    if (words.size() != 2 || !parse_utc(words[1].data(), words[1].size(), &s->utc_now)) {
+      fail("utc takes a time as 2026-12-10T03:15:00Z");
+    }
   } else {
     fail("unknown line: " + verb);
   }
@@ -481,7 +486,14 @@ std::string sim_final_component(const std::string& path) {
   return final_component(path, sim_paths_in_shift_jis());
 }
 
-std::string sim_host_path(const std::string& windows_path) {
+std::string sim_host_path(const std::string& path) {
+  // A relative path lies in the current directory.
+  const bool absolute = (path.size() >= 2 && path[1] == ':') || (!path.empty() && path[0] == '\\');
+  std::string windows_path = path;
+  if (!absolute) {
+    const std::string& cwd = sim_scenario().cwd;
+    windows_path = cwd + (cwd.empty() || cwd.back() == '\\' ? "" : "\\") + path;
+  }
   for (const SimMapping& m : sim_scenario().mappings) {
     size_t n = m.windows.size();
     if (windows_path.size() <= n || windows_path[n] != '\\' ||

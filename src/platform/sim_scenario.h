@@ -74,6 +74,7 @@ struct SimScenario {
   uint32_t ansi_code_page = 932;  // the Windows 95 family's paths are in it
   bool cwd_ok = true;
   std::string cwd = "C:\\";
+  int64_t utc_now = 1796872500;  // GetSystemTimeAsFileTime: 2026-12-10T03:15:00Z
   std::vector<SimDrive> drives;
   std::vector<SimVolume> volumes;
   bool volume_functions = true;  // kernel32 has them (and the version is 5.0 or later)
@@ -99,8 +100,8 @@ struct SimScenario {
 // read ends the process with exit code 2 and a message naming the line.
 const SimScenario& sim_scenario();
 
-// The host path of a Windows path, through the mappings; empty when no
-// mapping covers it.
+// The host path of a Windows path (a relative one in the current
+// directory), through the mappings; empty when no mapping covers it.
 std::string sim_host_path(const std::string& windows_path);
 
 // True when the program is given its paths in Shift-JIS: always on the NT

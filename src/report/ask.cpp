@@ -28,9 +28,12 @@ struct DriveQuestions {
 
 namespace {
 
-// The size is asked for the size report, for the list's figures, and for
-// the thresholds, which would otherwise call any drive not full.
-bool size_wanted() { return settings.show_size || settings.list_mode || levels_set(); }
+// The size is asked for the size report, for the list's figures, for the
+// levels, which would otherwise call any drive not full, and for the record
+// of runs.
+bool size_wanted() {
+  return settings.show_size || settings.list_mode || levels_set() || settings.record_file;
+}
 
 // The step of the settings' last question.
 Reached last_step() { return size_wanted() ? Reached::kSize : Reached::kVolume; }

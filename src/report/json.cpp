@@ -66,6 +66,17 @@ void json_number(JsonWriter* w, const char* key, uint64_t value) {
   json_number_text(value);
 }
 
+void json_integer(JsonWriter* w, const char* key, int64_t value, bool known) {
+  next_item(w, key);
+  if (!known) {
+    out_puts("null");
+    return;
+  }
+  if (value < 0) out_puts("-");
+  // The magnitude in unsigned arithmetic: the most negative has no positive.
+  json_number_text(value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value));
+}
+
 void json_bool(JsonWriter* w, const char* key, bool value) {
   next_item(w, key);
   out_puts(value ? "true" : "false");

@@ -19,6 +19,8 @@ void json_open(JsonWriter* w, const char* key, char bracket);
 void json_close(JsonWriter* w, char bracket);
 
 void json_number(JsonWriter* w, const char* key, uint64_t value);
+// A signed whole number, or null where `known` is false.
+void json_integer(JsonWriter* w, const char* key, int64_t value, bool known);
 void json_bool(JsonWriter* w, const char* key, bool value);
 
 // A string member written in pieces: json_begin_string, any number of

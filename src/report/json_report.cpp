@@ -96,6 +96,12 @@ void print_drive(JsonWriter* w, const DriveRecord& r, bool whole_machine) {
     json_bool(w, "over_threshold", over_threshold(r));
     json_ascii_member(w, "level", kLevels[static_cast<int>(r.judgement.level)]);
   }
+  if (r.forecast_made) {
+    const bool known = r.forecast.trend != Trend::kTooShort;
+    json_integer(w, "growth_bytes_per_day", r.forecast.growth_per_day, known);
+    json_integer(w, "days_until_full", static_cast<int64_t>(r.forecast.days_until_full),
+                 r.forecast.trend == Trend::kFilling);
+  }
   const StopWords* error = drive_stop_words(r, whole_machine);
   if (r.stop == Stop::kNoMedium && !error) json_bool(w, "no_medium", true);
   if (error) print_error(w, *error, name, length);

@@ -27,6 +27,9 @@ const size_t kFigureWidth = 8;
 const size_t kPercentWidth = 6;
 const size_t kBarCells = 10;
 const size_t kBarWidth = kBarCells + 2;
+// With a record of runs the bar gives way to the days until full.
+const size_t kDaysWidth = 8;
+const uint64_t kDaysMost = 99999;
 
 // Where the figures start after the mark: after the name, type, file system and
 // label columns, each followed by a blank.
@@ -83,8 +86,26 @@ struct Line {
   }
 };
 
-// The figures: total, free, used share and bar.
-void add_figures(Line* line, const SizeFigures& f) {
+// Whether the run shows forecasts in place of the bars.
+bool g_forecasts = false;
+
+// The days until full, right-aligned ("25日", ">99999日"), or a word for a
+// drive that does not fill or whose record is too short.
+void add_days(Line* line, const Forecast& forecast) {
+  if (forecast.trend != Trend::kFilling) {
+    line->right(forecast.trend == Trend::kTooShort ? "記録不足" : "増加なし", kDaysWidth);
+    return;
+  }
+  char days[32] = ">";
+  const uint64_t shown = forecast.days_until_full > kDaysMost ? kDaysMost : forecast.days_until_full;
+  format_decimal(shown, days + (forecast.days_until_full > kDaysMost ? 1 : 0));
+  strcat(days, "日");
+  line->right(days, kDaysWidth);
+}
+
+// The figures: total, free, used share and bar, or the days until full.
+void add_figures(Line* line, const DriveRecord& record) {
+  const SizeFigures& f = record.size;
   char total[24], free[24];
   line->right(format_scaled(total_capacity(f), total), kFigureWidth);
   line->blanks(1);
@@ -98,6 +119,10 @@ void add_figures(Line* line, const SizeFigures& f) {
   }
   line->right(percent_text, kPercentWidth);
   line->blanks(1);
+  if (g_forecasts) {
+    if (record.forecast_made) add_days(line, record.forecast);
+    return;
+  }
   // A cell is filled for each whole tenth in use: only a full drive fills
   // the bar.
   size_t filled = 0;
@@ -142,7 +167,8 @@ void emit(const char* mark, const char* text, size_t n, TextColour colour) {
   report_pager_count(bytes, kPausePrompt);
 }
 
-void print_heading(const SurveyRun&) {
+void print_heading(const SurveyRun& run) {
+  g_forecasts = run.forecasts;
   Line line;
   line.column("ドライブ", kNameWidth);
   line.column("種別", kTypeWidth);
@@ -154,7 +180,11 @@ void print_heading(const SurveyRun&) {
   line.blanks(1);
   line.right("使用率", kPercentWidth);
   line.blanks(1);
-  line.add("使用状況", strlen("使用状況"));
+  if (g_forecasts) {
+    line.right("満杯まで", kDaysWidth);
+  } else {
+    line.add("使用状況", strlen("使用状況"));
+  }
   emit("  ", line.text, line.length, TextColour::kNormal);
 }
 
@@ -194,7 +224,7 @@ void print_line(const char* name, const DriveRecord& record) {
     line.add(word, strlen(word));
   } else {
     Line figures;
-    add_figures(&figures, record.size);
+    add_figures(&figures, record);
     if (kMarkWidth + kFiguresColumn + figures.length > kListWidth) {
       // A capacity of ten thousand G or more widens its column: the
       // figures go on a line of their own, ending where every line ends.

@@ -82,14 +82,31 @@ void out_figures(const SizeFigures& f) {
   out_puts(" free");
 }
 
-// What a drive's part of a text says after its name.
-void out_drive_text(const DriveRecord& r) {
+// What a drive's part of a text says after its name, with its total where
+// `with_total`; its days until full where they put it past a level.
+void out_drive_text(const DriveRecord& r, bool with_total) {
   if (state_of(r) == State::kUnknown) {
     out_puts(trouble_word(r.stop));
-  } else if (r.reached >= Reached::kSize) {
-    out_figures(r.size);
-  } else {
+    return;
+  }
+  if (r.reached < Reached::kSize) {
     out_puts("no medium");
+    return;
+  }
+  out_figures(r.size);
+  if (with_total) {
+    char text[24];
+    out_puts(" of ");
+    out_puts(format_scaled(total_capacity(r.size), text));
+    if (total_capacity(r.size) < 1024) out_puts("B");
+  }
+  const Levels& days = r.judgement.days;
+  const uint64_t left = r.forecast.days_until_full;
+  if (r.forecast_made && r.forecast.trend == Trend::kFilling &&
+      ((days.warning_set && left <= days.warning) || (days.critical_set && left <= days.critical))) {
+    out_puts(", full in ");
+    out_number(left);
+    out_puts(left == 1 ? " day" : " days");
   }
 }
 
@@ -153,6 +170,15 @@ void out_performance(const DriveRecord& r) {
   out_level(j.used.warning_set, j.used.warning);
   out_level(j.used.critical_set, j.used.critical);
   out_puts(";0;100");
+  if (!r.forecast_made || r.forecast.trend == Trend::kTooShort) return;
+  // The used bytes' growth a day.
+  out_puts(" '");
+  out_name(r, true);
+  out_puts(" growth'=");
+  const int64_t growth = r.forecast.growth_per_day;
+  if (growth < 0) out_puts("-");
+  out_number(growth < 0 ? 0 - static_cast<uint64_t>(growth) : static_cast<uint64_t>(growth));
+  out_puts("B");
 }
 
 void begin(const SurveyRun&) {
@@ -177,8 +203,9 @@ void take(const DriveRecord& record, const SurveyRun&) {
 // data of every drive with figures.  Then a line for each drive.
 void end(const SurveyRun& run) {
   size_t counts[4] = {};
-  // A volume list that could not be had was told on standard error.
-  State worst = run.folders_unlisted ? State::kUnknown : State::kOk;
+  // A volume list or a record of runs that could not be had was told on
+  // standard error.
+  State worst = run.folders_unlisted || run.record_failed ? State::kUnknown : State::kOk;
   for (size_t i = 0; i < g_drives.count; ++i) {
     const State state = state_of(g_drives.records[i]);
     ++counts[static_cast<int>(state)];
@@ -206,12 +233,17 @@ void end(const SurveyRun& run) {
       separator = "; ";
       out_name(r, false);
       out_puts(" ");
-      out_drive_text(r);
+      out_drive_text(r, false);
     }
   }
   if (run.folders_unlisted) {
     out_puts(separator);
+    separator = "; ";
     out_puts("volume list unreadable");
+  }
+  if (run.record_failed) {
+    out_puts(separator);
+    out_puts("record of runs unusable");
   }
   const char* bar = " |";
   for (size_t i = 0; i < g_drives.count; ++i) {
@@ -227,13 +259,7 @@ void end(const SurveyRun& run) {
     out_puts(" ");
     out_puts(kStateWords[static_cast<int>(state_of(r))]);
     out_puts(", ");
-    out_drive_text(r);
-    if (r.reached >= Reached::kSize && state_of(r) != State::kUnknown) {
-      char text[24];
-      out_puts(" of ");
-      out_puts(format_scaled(total_capacity(r.size), text));
-      if (total_capacity(r.size) < 1024) out_puts("B");
-    }
+    out_drive_text(r, true);
     out_puts("\n");
   }
   begin(run);

@@ -9,6 +9,8 @@
 struct SurveyRun {
   bool whole_machine;     // every drive the system has, none named
   bool folders_unlisted;  // the machine's mount folders could not all be listed
+  bool forecasts;         // a record of runs (/r) was read: the forecasts are shown
+  bool record_failed;     // the record of runs could not be read or written
 };
 
 struct Printer {

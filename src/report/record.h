@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "report/forecast.h"
+
 const uint32_t kNameBufferSize = 260;
 
 // What the size report needs to know about the drive.
@@ -75,6 +77,7 @@ struct Judgement {
   Level level = Level::kOk;
   Levels used;
   Levels free;
+  Levels days;  // days left before the drive is full, by its forecast
 };
 
 struct DriveRecord {
@@ -93,6 +96,10 @@ struct DriveRecord {
   VolumeFacts facts;
   VolumeAnswers volume;
   SizeFigures size;
+  // With a record of runs (/r), how fast the drive fills, from its series
+  // and these figures; worked out once the answers are in.
+  bool forecast_made = false;
+  Forecast forecast;
   Judgement judgement;  // worked out once the answers are in
 };
 

@@ -194,3 +194,28 @@ void print_size(const SizeFigures& f) {
     report_printf("格納可能残りファイル数:%s個\n", format_decimal(f.free_clusters, exact));
   }
 }
+
+const char* format_growth(int64_t growth, char* out) {
+  const uint64_t size = growth < 0 ? 0 - static_cast<uint64_t>(growth) : static_cast<uint64_t>(growth);
+  out[0] = '-';
+  format_scaled(size, out + (growth < 0 ? 1 : 0));
+  return out;
+}
+
+void print_forecast(const Forecast& forecast) {
+  // Written outside the pager, as the other lines' leading pieces are.
+  if (!settings.wide_mode) out_puts("      ");
+  if (forecast.trend == Trend::kTooShort) {
+    report_printf("容量の増加ペース:記録不足（1日以上・3回以上の記録で予測）\n");
+    return;
+  }
+  char growth[32];
+  format_growth(forecast.growth_per_day, growth);
+  if (forecast.trend == Trend::kNotFilling) {
+    report_printf("容量の増加ペース:%s/日（増加なし）\n", growth);
+    return;
+  }
+  char days[24];
+  report_printf("容量の増加ペース:%s/日（満杯まで%s日）\n", growth,
+                format_decimal(forecast.days_until_full, days));
+}

@@ -19,6 +19,15 @@ uint64_t free_capacity(const SizeFigures& f);
 // Prints the size report's figures.
 void print_size(const SizeFigures& f);
 
+// The size report's line after its last, with a record of runs: how fast
+// the drive fills and when it will be full, that it is not filling, or
+// that its record is still too short to tell.
+void print_forecast(const Forecast& forecast);
+
+// The growth a day as the reports scale it ("1.2G", "-512.0M", "0");
+// `out` holds 32 bytes.
+const char* format_growth(int64_t growth, char* out);
+
 // major * 100 + minor on the NT family, 0 on any other, -1 on failure.
 int os_version();
 

@@ -71,5 +71,7 @@ void report_drive(const DriveRecord& record, bool whole_machine) {
   if (no_medium && (settings.show_volume || size_name_line)) {
     print_no_medium(!settings.show_volume);
   }
-  if (settings.show_size && record.reached >= Reached::kSize) print_size(record.size);
+  if (!settings.show_size || record.reached < Reached::kSize) return;
+  print_size(record.size);
+  if (record.forecast_made) print_forecast(record.forecast);
 }

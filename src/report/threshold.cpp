@@ -46,10 +46,15 @@ int used_percent(const SizeFigures& f) {
 
 bool levels_set() {
   const auto set = [](const Levels& l) { return l.warning_set || l.critical_set; };
-  if (set(settings.used_levels) || set(settings.free_levels)) return true;
+  if (set(settings.used_levels) || set(settings.free_levels) || set(settings.days_levels)) {
+    return true;
+  }
   for (size_t i = 0; i < own_levels.count; ++i) {
     const DriveLevels& own = own_levels.drives[i];
-    if ((own.used_given && set(own.used)) || (own.free_given && set(own.free))) return true;
+    if ((own.used_given && set(own.used)) || (own.free_given && set(own.free)) ||
+        (own.days_given && set(own.days))) {
+      return true;
+    }
   }
   return false;
 }
@@ -70,19 +75,28 @@ bool same_root(const char* a, const char* b) {
 
 namespace {
 
-// The worse of a drive's level by its used share and by its free space.
-Level level_of(const SizeFigures& f, const Judgement& j) {
+// The worst of a drive's level by its used share, by its free space and by
+// the days its forecast leaves; without a forecast that it fills, no level
+// of days is passed.
+Level level_of(const DriveRecord& r, const Judgement& j) {
+  const SizeFigures& f = r.size;
   const uint64_t total = total_capacity(f), free = free_capacity(f), used = used_bytes(f);
   const auto used_past = [&](bool set, uint64_t percent) {
     return set && total != 0 && share_at_least(used, total, static_cast<uint32_t>(percent), 100);
   };
   const auto free_past = [&](bool set, uint64_t bytes) { return set && free < bytes; };
+  const bool filling = r.forecast_made && r.forecast.trend == Trend::kFilling;
+  const auto days_past = [&](bool set, uint64_t days) {
+    return set && filling && r.forecast.days_until_full <= days;
+  };
   if (used_past(j.used.critical_set, j.used.critical) ||
-      free_past(j.free.critical_set, j.free.critical)) {
+      free_past(j.free.critical_set, j.free.critical) ||
+      days_past(j.days.critical_set, j.days.critical)) {
     return Level::kCritical;
   }
   if (used_past(j.used.warning_set, j.used.warning) ||
-      free_past(j.free.warning_set, j.free.warning)) {
+      free_past(j.free.warning_set, j.free.warning) ||
+      days_past(j.days.warning_set, j.days.warning)) {
     return Level::kWarning;
   }
   return Level::kOk;
@@ -102,11 +116,12 @@ Judgement judge_drive(const DriveRecord& record) {
   const DriveLevels* own = levels_of(record.root);
   j.used = own && own->used_given ? own->used : settings.used_levels;
   j.free = own && own->free_given ? own->free : settings.free_levels;
+  j.days = own && own->days_given ? own->days : settings.days_levels;
   const bool any = j.used.warning_set || j.used.critical_set || j.free.warning_set ||
-                   j.free.critical_set;
+                   j.free.critical_set || j.days.warning_set || j.days.critical_set;
   if (!any || record.reached < Reached::kSize) return j;
   j.judged = true;
-  if (record.facts.drive_type != kDriveCdrom) j.level = level_of(record.size, j);
+  if (record.facts.drive_type != kDriveCdrom) j.level = level_of(record, j);
   return j;
 }
 

@@ -24,14 +24,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     apply_options(text.c_str(), (data[1] & 1) != 0);
   } catch (const ProgramExit& e) {
-    if (e.code != 1) abort();
+    // A refused switch is exit code 1, or 3 once /m has been applied.
+    if (e.code != (settings.plugin_output ? 3 : 1)) abort();
     return 0;
   }
   for (int flag : {settings.pause_mode, settings.show_volume, settings.show_size,
                    settings.wide_mode, settings.list_mode}) {
     if (flag != 0 && flag != 1) abort();
   }
-  if (settings.used_limit > 100) abort();
+  // Levels as the switches promise them: shares of 1 to 100, a warning
+  // before the critical level.
+  const Levels& used = settings.used_levels;
+  if (used.critical_set && (used.critical < 1 || used.critical > 100)) abort();
+  if (used.warning_set && (!used.critical_set || used.warning >= used.critical)) abort();
+  const Levels& free = settings.free_levels;
+  if (free.warning_set && (!free.critical_set || free.warning <= free.critical)) abort();
   // Only an "s" switch turns the size report off.
   if (!settings.show_size && text.find_first_of("sS") == std::string::npos) abort();
   return 0;

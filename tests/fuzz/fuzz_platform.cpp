@@ -296,6 +296,16 @@ bool plat_write(Stream, const char*, size_t) { return true; }
 
 bool plat_flush(Stream) { return true; }
 
+// No record of runs: the fuzzed runs leave no files behind.
+RecordFile* plat_record_open(const char*, const char*) { return nullptr; }
+uint64_t plat_record_size(RecordFile*) { return 0; }
+size_t plat_record_read(RecordFile*, uint64_t, char*, size_t) { return 0; }
+bool plat_record_lock(RecordFile*, uint32_t) { return false; }
+void plat_record_unlock(RecordFile*) {}
+bool plat_record_append(RecordFile*, const char*, size_t) { return false; }
+void plat_record_close(RecordFile*) {}
+int64_t plat_utc_now() { return 1796872500; }
+
 void plat_plugin_output() {}
 
 void plat_start(int*, char***) {}

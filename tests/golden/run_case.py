@@ -45,7 +45,9 @@ the program's output hold bytes that are no valid Shift-JIS (as when it
 echoes an argument that ends in a lead byte); they show as <0xNN>.  A file
 section flagged unreadable is written without read permission.  A header line
 "stdout-encoding: utf-8" reads standard output as UTF-8 (the monitoring
-answer) instead of Shift-JIS.
+answer) instead of Shift-JIS.  A `--- result NAME` section is the file NAME
+beside the scenario as the run left it (UTF-8; a byte-order mark shows as
+<BOM>, a carriage return as <CR>).
 """
 
 import argparse
@@ -124,8 +126,21 @@ def parse_case(path):
     return case
 
 
+def read_result(folder, name):
+    """A file the program wrote, UTF-8, as a `--- result NAME` section holds
+    it: its byte-order mark as <BOM>, line ends shown."""
+    path = os.path.join(folder.encode(), to_bytes(name))
+    if not os.path.exists(path):
+        return "<no such file>\n"
+    with open(path, "rb") as f:
+        data = f.read()
+    bom = data.startswith(b"\xef\xbb\xbf")
+    return ("<BOM>" if bom else "") + render(data[3:] if bom else data, name, encoding="utf-8")
+
+
 def write_file(folder, words, text):
-    """A `--- file NAME [crlf|cr] [noeol]` section as the bytes of that file."""
+    """A `--- file NAME [crlf|cr] [noeol] [utf-8] [bom] [readonly]` section as
+    the bytes of that file: Shift-JIS, or UTF-8 (with its byte-order mark)."""
     name, flags = words[0], set(words[1:])
     end = "\r\n" if "crlf" in flags else "\r" if "cr" in flags else "\n"
     lines = text.split("\n")[:-1] if text else []
@@ -133,9 +148,14 @@ def write_file(folder, words, text):
     path = os.path.join(folder.encode(), to_bytes(name))
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as f:
-        f.write(to_bytes(content))
+        if "utf-8" in flags:
+            f.write((b"\xef\xbb\xbf" if "bom" in flags else b"") + content.encode("utf-8"))
+        else:
+            f.write(to_bytes(content))
     if "unreadable" in flags:
         os.chmod(path, 0)
+    if "readonly" in flags:
+        os.chmod(path, 0o444)
 
 
 def expand_includes(text):
@@ -255,16 +275,17 @@ def compare_json(expected_text, stdout):
     return not differences
 
 
-def update_case(path, stdout, stderr, code):
+def update_case(path, stdout, stderr, code, results):
     """Rewrites the expectations of a case; read the diff before committing."""
     with open(path, encoding="utf-8", newline="") as f:
         text = f.read()
-    head = text.split("\n--- stdout\n")[0].split("\n--- stderr\n")[0]
+    head = re.split(r"\n--- (?:stdout|stderr|result .*)\n", text)[0]
     head = re.sub(r"(?m)^exit:.*$", f"exit: {code}", head)
     if not head.endswith("\n"):
         head += "\n"
+    tail = "".join(f"--- {section}\n{text}" for section, text in results.items())
     with open(path, "w", encoding="utf-8", newline="") as f:
-        f.write(head + "--- stdout\n" + stdout + "--- stderr\n" + stderr)
+        f.write(head + "--- stdout\n" + stdout + "--- stderr\n" + stderr + tail)
 
 
 def run_program(argv, env, stdout, stderr_full):
@@ -333,11 +354,13 @@ def main():
         if case["time"] is not None and os.path.exists(time_file):
             with open(time_file) as f:
                 took = int(f.read())
+        results = {section: read_result(tmp, section.split()[1])
+                   for section in case["sections"] if section.startswith("result ")}
 
     if opts.update:
         update_case(opts.case, render(result.stdout, "stdout", case["raw"], case["encoding"]),
                     render(result.stderr, "stderr", case["raw"]),
-                    result.returncode)
+                    result.returncode, results)
         return 0
     ok = True
     if "json" in case["sections"]:
@@ -346,6 +369,8 @@ def main():
         ok = compare("stdout", case["sections"].get("stdout", ""),
                      render(result.stdout, "stdout", case["raw"], case["encoding"])) and ok
     ok = compare("stderr", case["sections"].get("stderr", ""), render(result.stderr, "stderr", case["raw"])) and ok
+    for section, actual in results.items():
+        ok = compare(section, case["sections"][section], actual) and ok
     if case["time"] is not None and took != case["time"]:
         print(f"--- scripted time {took} ms, expected {case['time']} ms")
         ok = False
