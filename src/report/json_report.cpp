@@ -1,9 +1,5 @@
 #include "report/json_report.h"
 
-#include <cstdlib>
-#include <cstring>
-
-#include "driver/fatal.h"
 #include "driver/settings.h"
 #include "report/json.h"
 #include "report/size.h"
@@ -108,31 +104,12 @@ void print_drive(JsonWriter* w, const DriveRecord& r, bool whole_machine) {
   json_close(w, '}');
 }
 
-// The drives of the run, gathered as they come in.
-struct JsonDrives {
-  DriveRecord* records = nullptr;
-  size_t count = 0;
-  size_t capacity = 0;
-};
+// The drives of the run, held as they come in.
+HeldDrives g_drives;
 
-JsonDrives g_drives;
+void begin(const SurveyRun&) { release_drives(&g_drives); }
 
-void begin(const SurveyRun&) {
-  free(g_drives.records);
-  g_drives = JsonDrives{};
-}
-
-void take(const DriveRecord& record, const SurveyRun&) {
-  if (g_drives.count == g_drives.capacity) {
-    const size_t capacity = g_drives.capacity ? g_drives.capacity * 2 : 8;
-    DriveRecord* grown = allocate_array<DriveRecord>(capacity);
-    if (g_drives.count) memcpy(grown, g_drives.records, g_drives.count * sizeof(DriveRecord));
-    free(g_drives.records);
-    g_drives.records = grown;
-    g_drives.capacity = capacity;
-  }
-  g_drives.records[g_drives.count++] = record;
-}
+void take(const DriveRecord& record, const SurveyRun&) { hold_drive(&g_drives, record); }
 
 void end(const SurveyRun& run) {
   JsonWriter w;
@@ -141,7 +118,7 @@ void end(const SurveyRun& run) {
   for (size_t i = 0; i < g_drives.count; ++i) print_drive(&w, g_drives.records[i], run.whole_machine);
   json_close(&w, ']');
   json_close(&w, '}');
-  begin(run);
+  release_drives(&g_drives);
 }
 
 }  // namespace

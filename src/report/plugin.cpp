@@ -1,7 +1,6 @@
 #include "report/plugin.h"
 
 #include <cstdlib>
-#include <cstring>
 
 #include "console/output.h"
 #include "driver/fatal.h"
@@ -13,14 +12,8 @@
 
 namespace {
 
-// The drives of the run, gathered: the first line names the worst first.
-struct PluginDrives {
-  DriveRecord* records = nullptr;
-  size_t count = 0;
-  size_t capacity = 0;
-};
-
-PluginDrives g_drives;
+// The drives of the run, held: the first line names the worst first.
+HeldDrives g_drives;
 
 // What a monitoring system reads of a drive: its state, and why.
 enum class State { kOk, kUnknown, kWarning, kCritical };
@@ -181,22 +174,9 @@ void out_performance(const DriveRecord& r) {
   out_puts("B");
 }
 
-void begin(const SurveyRun&) {
-  free(g_drives.records);
-  g_drives = PluginDrives{};
-}
+void begin(const SurveyRun&) { release_drives(&g_drives); }
 
-void take(const DriveRecord& record, const SurveyRun&) {
-  if (g_drives.count == g_drives.capacity) {
-    const size_t capacity = g_drives.capacity ? g_drives.capacity * 2 : 8;
-    DriveRecord* grown = allocate_array<DriveRecord>(capacity);
-    if (g_drives.count) memcpy(grown, g_drives.records, g_drives.count * sizeof(DriveRecord));
-    free(g_drives.records);
-    g_drives.records = grown;
-    g_drives.capacity = capacity;
-  }
-  g_drives.records[g_drives.count++] = record;
-}
+void take(const DriveRecord& record, const SurveyRun&) { hold_drive(&g_drives, record); }
 
 // The first line: the state, the drives that need attention worst first,
 // how many are fine, those that could not be told; then the performance
@@ -262,7 +242,7 @@ void end(const SurveyRun& run) {
     out_drive_text(r, true);
     out_puts("\n");
   }
-  begin(run);
+  release_drives(&g_drives);
 }
 
 }  // namespace

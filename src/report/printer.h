@@ -4,6 +4,8 @@
 #ifndef VOLSURVEY_REPORT_PRINTER_H_
 #define VOLSURVEY_REPORT_PRINTER_H_
 
+#include <cstddef>
+
 #include "report/record.h"
 
 struct SurveyRun {
@@ -26,5 +28,19 @@ struct Printer {
   void (*take)(const DriveRecord& record, const SurveyRun& run);
   void (*end)(const SurveyRun& run);
 };
+
+// The drives of a run kept until its end, for a form that tells them all
+// at once (the document, the monitoring answer).
+struct HeldDrives {
+  DriveRecord* records = nullptr;
+  size_t count = 0;
+  size_t capacity = 0;
+};
+
+// Keeps a copy of `record`; ends the run when memory runs out.
+void hold_drive(HeldDrives* held, const DriveRecord& record);
+
+// Lets go of every drive held.
+void release_drives(HeldDrives* held);
 
 #endif  // VOLSURVEY_REPORT_PRINTER_H_
