@@ -6,70 +6,12 @@
 #include "driver/args.h"
 #include "driver/fatal.h"
 #include "driver/mounts.h"
+#include "driver/roots.h"
 #include "platform/platform.h"
 #include "text/sjis.h"
 #include "text/units.h"
 
 namespace {
-
-bool is_ascii_letter(unsigned c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-// The length of a share root at the start of `text` ("\\server\share\",
-// its final backslash included, or all of "\\server\share"), 0 when the
-// text has no server or share part.  The backslash searches are plain
-// searches, as the names are given to the system: a 0x5C second byte of a
-// double-byte name counts.
-template <typename Unit>
-size_t share_root_length(const Unit* text, bool* has_backslash) {
-  if (text[0] != '\\' || text[1] != '\\') return 0;
-  size_t i = 2;
-  while (text[i] && text[i] != '\\') ++i;
-  if (!text[i]) return 0;
-  for (++i; text[i] && text[i] != '\\'; ++i) {
-  }
-  *has_backslash = text[i] == '\\';
-  return *has_backslash ? i + 1 : i;
-}
-
-// The share root at the start of `text` as a new heap text, always ending
-// in a backslash; null when there is none.
-template <typename Unit>
-Unit* share_root(const Unit* text) {
-  bool has_backslash = false;
-  size_t length = share_root_length(text, &has_backslash);
-  if (length == 0) return nullptr;
-  Unit* root = allocate_array<Unit>(length + 2);
-  memcpy(root, text, length * sizeof(Unit));
-  if (!has_backslash) root[length++] = '\\';
-  root[length] = 0;
-  return root;
-}
-
-// "\\?\" before a path: Windows reads what follows as the path itself.
-template <typename Unit>
-bool long_path_prefix(const Unit* text) {
-  return text[0] == '\\' && text[1] == '\\' && text[2] == '?' && text[3] == '\\';
-}
-
-// "\\?\UNC\server\share\...": the share itself, in its usual form.
-template <typename Unit>
-bool long_share_prefix(const Unit* text) {
-  return long_path_prefix(text) && to_upper_ascii(text[4]) == 'U' &&
-         to_upper_ascii(text[5]) == 'N' && to_upper_ascii(text[6]) == 'C' && text[7] == '\\';
-}
-
-// The share root of "\\?\UNC\server\share\..." as "\\server\share\".
-template <typename Unit>
-Unit* long_share_root(const Unit* text) {
-  size_t length = 0;
-  while (text[length]) ++length;
-  Unit* usual = allocate_array<Unit>(length);
-  usual[0] = '\\';
-  memcpy(usual + 1, text + 7, (length - 6) * sizeof(Unit));  // from the backslash, NUL included
-  Unit* root = share_root(usual);
-  free(usual);
-  return root;
-}
 
 // The current directory, however long; null when it cannot be had.
 char* current_directory() {
@@ -96,20 +38,16 @@ char16_t* wide_name(const char* text, const char* source) {
 // root is its drive's, which stands where nothing is mounted in folders.
 DriveEntry named_entry(const char* text) {
   DriveEntry entry = {nullptr, nullptr, text, wide_name(text, text), nullptr};
-  if (long_share_prefix(text) && long_share_prefix(entry.wide_typed)) {
-    entry.root = long_share_root(text);
+  entry.root = long_share_root(text);
+  if (entry.root) {
     entry.wide_root = long_share_root(entry.wide_typed);
     return entry;
   }
-  const char* named = text;
-  const char16_t* wide = entry.wide_typed;
-  // "\\?\C:\..." is the path "C:\..."; the prefix is four ASCII units in
-  // either form.
-  if (long_path_prefix(text) && is_ascii_letter(static_cast<unsigned char>(text[4])) &&
-      text[5] == ':' && text[6] == '\\') {
-    named += 4;
-    wide += 4;
-  }
+  // "\\?\C:\..." is the path "C:\..."; the prefix is ASCII, as many units
+  // as bytes.
+  const size_t prefix = long_path_prefix_length(text);
+  const char* named = text + prefix;
+  const char16_t* wide = entry.wide_typed + prefix;
   entry.root = make_drive_root(named);
   if (!entry.root) return entry;
   if (below_drive_root(named)) entry.path = wide;
@@ -150,24 +88,6 @@ void list_machine(uint32_t letters, DriveList* list) {
 }
 
 }  // namespace
-
-char* make_drive_root(const char* argument) {
-  if (argument[0] == '\\') return share_root(argument);
-  // An empty argument (given as "") would otherwise become the root of
-  // whatever drive is current, under an empty name.
-  if (argument[0] == '\0') return nullptr;
-  char* root = allocate(4);
-  root[0] = static_cast<char>(to_upper_ascii(static_cast<unsigned char>(argument[0])));
-  root[1] = ':';
-  root[2] = '\\';
-  root[3] = '\0';
-  return root;
-}
-
-bool below_drive_root(const char* argument) {
-  return is_ascii_letter(static_cast<unsigned char>(argument[0])) && argument[1] == ':' &&
-         (argument[2] == '\\' || argument[2] == '/') && argument[3] != '\0';
-}
 
 void list_drives(int argc, char** argv, int drive_count, bool every_drive, DriveList* list) {
   if (drive_count > 0) {

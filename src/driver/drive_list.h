@@ -5,17 +5,6 @@
 
 #include <cstddef>
 
-// A heap root for a drive argument: "X:\" from its first byte, or
-// "\\server\share\" for a share argument, whatever path follows.  Null when
-// the argument names no drive (empty, or a share without server or share
-// part).  Ends the process when memory runs out.
-char* make_drive_root(const char* argument);
-
-// "X:\" (or "X:/") with more after it: a path that a volume mounted in a
-// folder of drive X: may hold.  A letter, a drive name or a drive root
-// alone is none.
-bool below_drive_root(const char* argument);
-
 // A drive of the run.  The list owns its texts.
 struct DriveEntry {
   // The root it is asked by, and as the system spells it.  For a path, the

@@ -62,3 +62,5 @@ int sjis_byte_class(const char* text, unsigned pos) {
   for (unsigned i = 0; i <= pos; ++i) cls = next_byte_class(cls, static_cast<unsigned char>(text[i]));
   return cls;
 }
+
+bool is_ascii_letter(unsigned c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }

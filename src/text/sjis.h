@@ -18,6 +18,9 @@ bool is_white_space(unsigned c);
 // is left out.
 size_t whole_characters(const char* text, size_t n);
 
+// An ASCII letter, a-z or A-Z.
+bool is_ascii_letter(unsigned c);
+
 // Upper-cases ASCII a-z only; every other byte, Shift-JIS included, stays.
 unsigned char to_upper_ascii(unsigned c);
 

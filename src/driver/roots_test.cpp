@@ -1,4 +1,4 @@
-#include "driver/drive_list.h"
+#include "driver/roots.h"
 
 #include <gtest/gtest.h>
 
