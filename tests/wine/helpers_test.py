@@ -1,20 +1,26 @@
 #!/usr/bin/env python3
 """Unit tests of the Wine checks' own helpers that decide a check's result
-without Wine: reading Wine's heap channel out of a standard error, and the
-fuzzer's models of what the program makes of its input (run by the host
-preset: ctest --preset host -R wine_helpers)."""
+without Wine: reading Wine's heap channel out of a standard error, the
+fuzzer's models of what the program makes of its input, and the suites'
+models of a /l line and of a /m answer (run by the host preset: ctest
+--preset host -R wine_helpers)."""
 
 import io
 import os
+import re
 import subprocess
 import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(os.path.dirname(HERE), "golden"))
 
 import fuzz_cases  # noqa: E402
+import run_case  # noqa: E402
 import test_list  # noqa: E402
+import test_monitoring  # noqa: E402
 import wine_heap  # noqa: E402
 import winelib  # noqa: E402
 
@@ -387,6 +393,127 @@ class ListModel(unittest.TestCase):
         for capture, rows in cases:
             with self.subTest(capture=capture):
                 self.assertEqual(test_list.colours(capture), rows)
+
+
+class MonitoringModel(unittest.TestCase):
+    """The monitoring suite's reading of a plugin's output, and its model of
+    the /m answer against the golden cases of the scripted build."""
+
+    def test_output_read_as_the_plugin_interface_lays_it_out(self):
+        item = test_monitoring.PerfItem
+        output = ("X OK - fine | 'a b'=1B;2;3;0;4 'It''s %'=5.50%;;;0;100 c=-1\n"
+                  "line 1\nline 2 | d=2;@1:2;~:3\ne=.5s\n")
+        answer = test_monitoring.parse_answer(output)
+        self.assertEqual((answer.text, answer.long), ("X OK - fine ", ["line 1", "line 2 "]))
+        self.assertEqual(answer.perfdata, "'a b'=1B;2;3;0;4 'It''s %'=5.50%;;;0;100 c=-1 "
+                                          "d=2;@1:2;~:3 e=.5s")
+        self.assertEqual(answer.items, [
+            item("a b", "1", "B", "2", "3", "0", "4"),
+            item("It's %", "5.50", "%", "", "", "0", "100"),
+            item("c", "-1", ""), item("d", "2", "", "@1:2", "~:3"), item("e", ".5", "s")])
+        self.assertEqual(test_monitoring.parse_answer("X OK\n"),
+                         test_monitoring.Answer("X OK", "", [], []))
+        for bad in ("X OK", "X | 'a=1\n", "X | a=\n", "X | a=1;2;3;4;5;6\n", "X | a=1 b\n",
+                    "X | 'a'b'=1\n", "X | a=1B;x\n", "X | a=1;;;0;y\n", "X | a=1,5\n"):
+            with self.subTest(output=bad), self.assertRaises(ValueError):
+                test_monitoring.parse_answer(bad)
+
+    def test_answers_of_the_golden_cases(self):
+        """Each case's drives, as its answer tells them (figures from the
+        performance data, what failed from the long text), give its answer
+        and exit code again: the states and their order, the levels in
+        bytes and percent, the rounding of every figure."""
+        folder = os.path.join(os.path.dirname(HERE), "golden", "cases")
+        for name in ("monitor-all-ok", "monitor-dead-beside-critical", "monitor-levels",
+                     "monitor-names", "monitor-unknown", "monitor-wins"):
+            with self.subTest(case=name):
+                case = run_case.parse_case(os.path.join(folder, name + ".test"))
+                output = case["sections"]["stdout"]
+                answer = test_monitoring.parse_answer(output)
+                figures = {i.label[:-len(" used")]: (int(i.max), int(i.value))
+                           for i in answer.items if i.label.endswith(" used")}
+                drives = []
+                for line in answer.long:
+                    drive, state, told = re.fullmatch(
+                        r"(.+) (OK|WARNING|CRITICAL|UNKNOWN), (.*)", line).groups()
+                    if state == "UNKNOWN":
+                        drives.append(test_monitoring.Drive(drive, trouble=told))
+                    elif drive in figures:
+                        total, used = figures[drive]
+                        drives.append(test_monitoring.Drive(drive, total=total,
+                                                            free=total - used))
+                    else:
+                        drives.append(test_monitoring.Drive(drive))
+                self.assertEqual(test_monitoring.expected_answer(drives, case["args"]),
+                                 (output, case["exit"]))
+
+    def test_a_cd_is_never_past_a_level(self):
+        disc = test_monitoring.Drive("D:", "CD-ROM", 2048, 0)
+        self.assertEqual(test_monitoring.expected_answer([disc], ["/u1,2"]),
+                         ("VOLSURVEY OK - 1 drive OK | 'D: used'=2048B;21;41;0;2048 "
+                          "'D: used %'=100.00%;1;2;0;100\nD: OK, 100% used, 0B free of 2.0K\n", 0))
+
+    def test_figures_rounded_as_the_answer_rounds_them(self):
+        """The share in use: up to a whole percent in the text, to the
+        nearest hundredth (a half up) in the performance data; levels in
+        bytes the least count at or past the share."""
+        cases = [
+            (2, 3, "CRITICAL, 67% used, 1B free of 3B", "=2B;1;1;0;3", "=66.67%"),
+            (1, 20000, "OK, 1% used, 19.5K free of 19.5K", "=1B;200;400;0;20000", "=0.01%"),
+            (1, 200000, "OK, 1% used, 195.3K free of 195.3K", "=1B;2000;4000;0;200000", "=0.00%"),
+            (1999, 200000, "OK, 1% used, 193.3K free of 195.3K", "=1999B;2000;4000;0;200000",
+             "=1.00%"),
+            (0, 1 << 40, "OK, 0% used, 1024.0G free of 1024.0G", "=0B;10995116278;21990232556;0;"
+             "1099511627776", "=0.00%"),
+        ]
+        for used, total, told, used_item, share_item in cases:
+            with self.subTest(used=used, total=total):
+                drive = test_monitoring.Drive("C:", "FIXED", total, total - used)
+                output, code = test_monitoring.expected_answer([drive], ["/u1,2"])
+                self.assertEqual(output.splitlines()[1], "C: " + told)
+                self.assertIn(f"'C: used'{used_item} 'C: used %'{share_item};1;2;0;100",
+                              output)
+
+    def test_levels_of_a_command_line(self):
+        self.assertEqual(test_monitoring.levels_given(
+            ["/m", "/u80,90", "/f20G,5G", "/uD:=95", "/Fc:\\Data=1t,10K", "/uE:=-", "/u70"]),
+            {("u", None): (None, 70), ("f", None): (20 << 30, 5 << 30), ("u", "D:"): (None, 95),
+             ("f", "C:\\DATA"): (1 << 40, 10 << 10), ("u", "E:"): (None, None)})
+
+    def test_what_nagios_keeps(self):
+        """Answers as Nagios Core 4.4.6 kept them in status.dat (measured,
+        see NOTES.md)."""
+        cases = [
+            ("X WARNING - a; b  | 'C: used'=1B;2;3;0;4   'It''s %'=5%;;;0;100  \n"
+             "line; one \nline two \u00e9\n\n", 1,
+             ("X WARNING - a: b", "'C: used'=1B;2;3;0;4   'It''s %'=5%;;;0;100",
+              "line; one \\nline two \u00e9\\n")),
+            ("X OK - C:\\Data; a | x=1\nC:\\Data OK, 5% used\nL2\n", 0,
+             ("X OK - C:\\Data: a", "x=1", "C:\\\\Data OK, 5% used\\nL2")),
+            ("VOLSURVEY UNKNOWN - invalid option /u90,80\r\n", 3,
+             ("VOLSURVEY UNKNOWN - invalid option /u90,80", "", "")),
+        ]
+        for output, code, (text, perfdata, long) in cases:
+            with self.subTest(output=output):
+                self.assertEqual(test_monitoring.nagios_view(output, code),
+                                 {"current_state": str(code), "plugin_output": text,
+                                  "performance_data": perfdata, "long_plugin_output": long})
+
+    def test_two_answers_a_moment_apart(self):
+        names = ["C:", "Z:"]
+        a = ("VOLSURVEY WARNING - C: 85% used, 1.5G free; 1 drive OK | 'C: used'=85B;1;2;0;100 "
+             "'C: used %'=85.00%;80;90;0;100 'D: used'=5B;;;0;10\nC: WARNING, 85% used, 1.5G "
+             "free of 10.0G\nD: OK, 50% used, 5B free of 10B\n")
+        b = a.replace("85B", "86B").replace("85.00%", "86.00%").replace("1.5G", "1.4G")
+        self.assertEqual(test_monitoring.steady(a, names), test_monitoring.steady(b, names))
+        for other in (a.replace("'D: used'=5B", "'D: used'=6B"), a.replace("WARNING, 85", "OK, 85"),
+                      a.replace("of 10.0G", "of 9.0G")):
+            self.assertNotEqual(test_monitoring.steady(a, names),
+                                test_monitoring.steady(other, names))
+        # As Nagios keeps the long text: its lines parted by "\n" as written.
+        kept = "C: OK, 5% used, 9.5G free of 10.0G\\nZ: OK, 1% used, 1.0G free of 1.0G"
+        self.assertEqual(test_monitoring.steady(kept, names),
+                         "C: OK, #% used, # free of 10.0G\\nZ: OK, #% used, # free of 1.0G")
 
 
 if __name__ == "__main__":

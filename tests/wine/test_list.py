@@ -38,7 +38,6 @@ What the program must do:
   command prints after the run has the console's own colours again.
 """
 
-import contextlib
 import os
 import re
 import shutil
@@ -46,8 +45,8 @@ import sys
 
 from test_console import Pane
 from test_json import report_members, text_reports
-from winelib import (LOCALES, MadeDrive, drive_suite, holding, make_drive, pe_bits,
-                     program_errors, run_to_file, start_held, statvfs_bytes, wine_processes)
+from winelib import (LOCALES, MadeDrive, drive_suite, each_mode_held, host_free, make_drives,
+                     pe_bits, program_errors, run_to_file, start_held, wine_processes)
 
 
 MADE = [
@@ -208,15 +207,6 @@ def one_percent_used(report):
     return report["type"] != "CD-ROM" and total > 0 and (total - free) * 100 >= total
 
 
-def fill(folder, free_blocks):
-    """Takes a tmpfs's space with one file until free_blocks are left;
-    returns the blocks left."""
-    s = os.statvfs(folder)
-    with open(os.path.join(folder, "filler"), "wb") as f:
-        os.posix_fallocate(f.fileno(), 0, (s.f_bavail - free_blocks) * s.f_frsize)
-    return os.statvfs(folder).f_bavail
-
-
 def colours(capture):
     """The rows of a `capture-pane -e` capture, each as (its text, the set
     of (foreground, background) its non-blank characters are drawn in,
@@ -291,15 +281,7 @@ class Bed:
                          sorted(made - set(self.reports)), [])
 
     def host_free(self):
-        """The free bytes Linux gives for the folders behind the drives not
-        made here (C: and Z:): name -> bytes."""
-        made = {drive.letter for drive in MADE}
-        free = {}
-        for link in os.listdir(os.path.join(self.wine.prefix, "dosdevices")):
-            if re.fullmatch(r"[a-z]:", link) and link[0].upper() not in made:
-                folder = os.path.realpath(os.path.join(self.wine.prefix, "dosdevices", link))
-                free[link.upper()] = statvfs_bytes(folder)[1]
-        return free
+        return host_free(self.wine, {drive.letter for drive in MADE})
 
     def settled(self, name, actual, expected, free_after):
         """actual, its free figures drifted to expected's on a drive not
@@ -427,28 +409,15 @@ def main():
     exe = os.path.abspath(opts.exe)
     letters = [drive.letter for drive in MADE]
     with drive_suite(opts, wine, check, letters, compare=False) as (_, mounts):
-        stallfs = {}
-        for drive in MADE:
-            folder, fs = make_drive(drive, mounts, wine)
-            if fs:
-                stallfs[drive.letter] = fs
-            if drive.letter in FREE_BLOCKS:
-                check.equal(f"{drive.letter}: filled", fill(folder, FREE_BLOCKS[drive.letter]),
-                            FREE_BLOCKS[drive.letter])
-        for mode, version in modes:
-            wine.configure({drive.letter: drive.kind for drive in MADE}, version=version)
-            # Held from Wine's start on, while the drives still answer:
-            # opening a drive is what makes Wine's server ask it.
-            with contextlib.ExitStack() as held:
-                for letter in stallfs:
-                    held.enter_context(holding(wine, opts.holder, letter))
-                for locale in LOCALES:
-                    bed = Bed(wine, check, exe, mode, locale, stallfs)
-                    bed.read_reports()
-                    bed.over_one_percent()
-                    bed.dead_drives(bed.plain())
-                    if console:
-                        bed.console()
+        stallfs = make_drives(MADE, mounts, wine, check, FREE_BLOCKS)
+        for mode in each_mode_held(wine, opts.holder, modes, MADE, stallfs):
+            for locale in LOCALES:
+                bed = Bed(wine, check, exe, mode, locale, stallfs)
+                bed.read_reports()
+                bed.over_one_percent()
+                bed.dead_drives(bed.plain())
+                if console:
+                    bed.console()
     return check.exit_code()
 
 

@@ -341,12 +341,15 @@ class Wine:
             os.rmdir(folder)
             folder = os.path.dirname(folder)
 
-    def run(self, exe, args, timeout=60, cwd=None, bits=None, locale=None, env=None):
+    def run(self, exe, args, timeout=60, cwd=None, bits=None, locale=None, env=None,
+            output=None):
         """Runs exe with args; returns (stdout, stderr, exit code) as text,
         CR LF line ends turned into LF and Wine's own notes left out.  bits
         names the program's bitness where exe is a Windows path; locale (a
         Linux locale, e.g. ja_JP.UTF-8) sets the system's code pages; env
-        adds variables."""
+        adds variables; output, where given, turns the standard output's
+        bytes into what is returned instead (an answer that is not the
+        program's Shift-JIS)."""
         environment = self.run_env(locale, env)
         if bits is None and os.path.exists(exe):
             bits = pe_bits(exe)
@@ -369,7 +372,7 @@ class Wine:
             return result, result.stderr
 
         result = unless_wines_own(once, exe, environment)
-        out, err = redirected_output(result.stdout), program_errors(result.stderr)
+        out, err = (output or redirected_output)(result.stdout), program_errors(result.stderr)
         if not out and not err and result.returncode not in (0, None):
             # A run that failed without a word of its own: what Wine wrote,
             # so that a failing check shows whether the program ran at all.
@@ -821,6 +824,43 @@ def make_drive(drive, mounts, wine):
     return folder, fs
 
 
+def fill(folder, free_blocks):
+    """Takes a tmpfs's space with one file until free_blocks are left;
+    returns the blocks left."""
+    s = os.statvfs(folder)
+    with open(os.path.join(folder, "filler"), "wb") as f:
+        os.posix_fallocate(f.fileno(), 0, (s.f_bavail - free_blocks) * s.f_frsize)
+    return os.statvfs(folder).f_bavail
+
+
+def make_drives(drives, mounts, wine, check, free_blocks):
+    """Makes each drive (make_drive), those whose letters free_blocks names
+    filled until that many blocks are left (checked): letter -> StallFs of
+    the drives served by stallfs."""
+    stallfs = {}
+    for drive in drives:
+        folder, fs = make_drive(drive, mounts, wine)
+        if fs:
+            stallfs[drive.letter] = fs
+        if drive.letter in free_blocks:
+            check.equal(f"{drive.letter}: filled", fill(folder, free_blocks[drive.letter]),
+                        free_blocks[drive.letter])
+    return stallfs
+
+
+def each_mode_held(wine, holder, modes, drives, stallfs):
+    """Goes through the modes (as start_held gives them), the drives' types
+    and the mode's version set for each, and the stallfs drives held open
+    by holder from Wine's start on, while they still answer (opening a
+    drive is what makes Wine's server ask it): yields each mode's name."""
+    for mode, version in modes:
+        wine.configure({drive.letter: drive.kind for drive in drives}, version=version)
+        with contextlib.ExitStack() as held:
+            for letter in stallfs:
+                held.enter_context(holding(wine, holder, letter))
+            yield mode
+
+
 @contextlib.contextmanager
 def holding(wine, holder, letter, timeout=30):
     """For the time of the block, tests/wine/hold_drive.exe (the path
@@ -881,11 +921,11 @@ def wine_processes(wine, name):
     return found
 
 
-def run_to_file(wine, exe, args, timeout, locale=None):
+def run_to_file(wine, exe, args, timeout, locale=None, output=None):
     """Runs the program with its standard output a file, as `> out.txt`
     does: (stdout, stderr, exit code, seconds taken), in the locale given
-    (see Wine.run).  A run still going after timeout seconds is killed, and
-    its exit code is None."""
+    and the standard output turned by output (see Wine.run).  A run still
+    going after timeout seconds is killed, and its exit code is None."""
     environment = wine.run_env(locale)
     timeout = hang_guard(timeout, wine.baseline(pe_bits(exe)))
 
@@ -907,7 +947,19 @@ def run_to_file(wine, exe, args, timeout, locale=None):
             return (out.read(), err, code, seconds), err
 
     out, err, code, seconds = unless_wines_own(once, exe, environment)
-    return redirected_output(out), program_errors(err), code, seconds
+    return (output or redirected_output)(out), program_errors(err), code, seconds
+
+
+def host_free(wine, made):
+    """The free bytes Linux gives for the folders behind the prefix's
+    drives other than the letters made (C: and Z:, whose free space other
+    programs of the machine change between two runs): name -> bytes."""
+    free = {}
+    for link in os.listdir(os.path.join(wine.prefix, "dosdevices")):
+        if re.fullmatch(r"[a-z]:", link) and link[0].upper() not in made:
+            folder = os.path.realpath(os.path.join(wine.prefix, "dosdevices", link))
+            free[link.upper()] = statvfs_bytes(folder)[1]
+    return free
 
 
 def one_line(message):
