@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "driver/settings.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -60,6 +61,8 @@ void fatal_error(const char* format, ...) {
   stop_message(format, args);
   va_end(args);
   if (!settings.plugin_output) exit_program(1);
+  // As every answer of a check: UTF-8, a line feed alone.
+  plat_plugin_output();
   out_puts("VOLSURVEY UNKNOWN - ");
   out_puts(g_fault_words ? g_fault_words : "error");
   out_puts("\n");

@@ -72,7 +72,7 @@ const HelpEntry kHelp[] = {
     {kText, "【終了コード】", 0},
     {kExitCode, "%d:エラーなし、実行成功", 0},
     {kExitCode, "%d:エラー発生、実行中断", 1},
-    {kExitCode, "%d:エラーなし、/u か /f の警告に当たるドライブあり", 2},
+    {kExitCode, "%d:エラーなし、/u /f /e の注意か警告に当たるドライブあり", 2},
     {kText, "/m の時: 0:OK 1:WARNING(注意) 2:CRITICAL(警告) 3:UNKNOWN(エラー、応答なし)", 0},
     {kPause, nullptr, 0},
 

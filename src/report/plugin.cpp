@@ -8,6 +8,7 @@
 #include "report/size.h"
 #include "report/stops.h"
 #include "report/threshold.h"
+#include "report/volume.h"
 #include "text/utf8.h"
 
 namespace {
@@ -140,7 +141,8 @@ void out_hundredths(uint64_t used, uint64_t total) {
 // 'C: used'=USEDB;W;C;0;TOTAL 'C: used %'=P%;W;C;0;100
 void out_performance(const DriveRecord& r) {
   const SizeFigures& f = r.size;
-  const Judgement& j = r.judgement;
+  // A CD-ROM drive is never judged: no levels stand beside its figures.
+  const Judgement j = r.facts.drive_type == kDriveCdrom ? Judgement{} : r.judgement;
   const uint64_t total = total_capacity(f), used = used_bytes(f);
   const ByteLevel warning =
       byte_level(total, j.used.warning_set, j.used.warning, j.free.warning_set, j.free.warning);
@@ -179,8 +181,9 @@ void begin(const SurveyRun&) { release_drives(&g_drives); }
 void take(const DriveRecord& record, const SurveyRun&) { hold_drive(&g_drives, record); }
 
 // The first line: the state, the drives that need attention worst first,
-// how many are fine, those that could not be told; then the performance
-// data of every drive with figures.  Then a line for each drive.
+// how many are fine, those that could not be told, parted by commas (Nagios
+// shows a semicolon as a colon); then the performance data of every drive
+// with figures.  Then a line for each drive.
 void end(const SurveyRun& run) {
   size_t counts[4] = {};
   // A volume list or a record of runs that could not be had was told on
@@ -201,7 +204,7 @@ void end(const SurveyRun& run) {
       // How many are fine; said also when nothing else is.
       if (counts[static_cast<int>(State::kOk)] == 0 && worst != State::kOk) continue;
       out_puts(separator);
-      separator = "; ";
+      separator = ", ";
       out_number(counts[static_cast<int>(State::kOk)]);
       out_puts(counts[static_cast<int>(State::kOk)] == 1 ? " drive OK" : " drives OK");
       continue;
@@ -210,7 +213,7 @@ void end(const SurveyRun& run) {
       const DriveRecord& r = g_drives.records[i];
       if (state_of(r) != state) continue;
       out_puts(separator);
-      separator = "; ";
+      separator = ", ";
       out_name(r, false);
       out_puts(" ");
       out_drive_text(r, false);
@@ -218,7 +221,7 @@ void end(const SurveyRun& run) {
   }
   if (run.folders_unlisted) {
     out_puts(separator);
-    separator = "; ";
+    separator = ", ";
     out_puts("volume list unreadable");
   }
   if (run.record_failed) {

@@ -448,10 +448,11 @@ class MonitoringModel(unittest.TestCase):
                                  (output, case["exit"]))
 
     def test_a_cd_is_never_past_a_level(self):
+        """Nor do its figures carry levels that a graph would draw it past."""
         disc = test_monitoring.Drive("D:", "CD-ROM", 2048, 0)
         self.assertEqual(test_monitoring.expected_answer([disc], ["/u1,2"]),
-                         ("VOLSURVEY OK - 1 drive OK | 'D: used'=2048B;21;41;0;2048 "
-                          "'D: used %'=100.00%;1;2;0;100\nD: OK, 100% used, 0B free of 2.0K\n", 0))
+                         ("VOLSURVEY OK - 1 drive OK | 'D: used'=2048B;;;0;2048 "
+                          "'D: used %'=100.00%;;;0;100\nD: OK, 100% used, 0B free of 2.0K\n", 0))
 
     def test_figures_rounded_as_the_answer_rounds_them(self):
         """The share in use: up to a whole percent in the text, to the

@@ -295,6 +295,9 @@ def drive_text(drive, state):
 
 
 def performance(drive, used_levels, free_levels):
+    # A CD-ROM drive is never judged: its figures carry no levels.
+    if drive.type == "CD-ROM":
+        used_levels = free_levels = (None, None)
     total, used = drive.total, drive.used()
     label = drive.name.replace("'", "''")
     warn, crit = (byte_level(total, used_levels[i], free_levels[i]) for i in (0, 1))
@@ -319,7 +322,7 @@ def expected_answer(drives, args):
             continue
         parts += [f"{d.name} {drive_text(d, s)}" for d, s in zip(drives, states) if s == state]
     perf = [performance(*j) for j in judged if j[0].total is not None]
-    first = f"VOLSURVEY {worst} - " + "; ".join(parts) + (" | " + " ".join(perf) if perf else "")
+    first = f"VOLSURVEY {worst} - " + ", ".join(parts) + (" | " + " ".join(perf) if perf else "")
     lines = [first]
     for (drive, _, _), state in zip(judged, states):
         line = f"{drive.name} {state}, {drive_text(drive, state)}"
