@@ -29,6 +29,9 @@ struct OutputStream {
 
 OutputStream g_streams[2];
 
+// Standard output's buffer where it is a character device but no console.
+char g_device_buffer[4096];
+
 OutputStream& output_stream(Stream stream) {
   OutputStream& s = g_streams[stream == Stream::kOut ? 0 : 1];
   if (!s.checked) {
@@ -36,8 +39,16 @@ OutputStream& output_stream(Stream stream) {
     s.file = stream == Stream::kOut ? stdout : stderr;
     s.handle = GetStdHandle(stream == Stream::kOut ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
     DWORD mode = 0;
-    s.is_console = s.handle != INVALID_HANDLE_VALUE && s.handle != nullptr &&
-                   GetConsoleMode(s.handle, &mode);
+    const bool valid = s.handle != INVALID_HANDLE_VALUE && s.handle != nullptr;
+    s.is_console = valid && GetConsoleMode(s.handle, &mode);
+    // The runtime leaves a stream to a character device unbuffered, as it
+    // would a console: a report to NUL, a serial or a printer port would go
+    // out a few bytes a call.  It is given a buffer as a file has, before
+    // anything is written to it, and is flushed where a file is.
+    if (stream == Stream::kOut && valid && !s.is_console &&
+        GetFileType(s.handle) == FILE_TYPE_CHAR) {
+      setvbuf(s.file, g_device_buffer, _IOFBF, sizeof g_device_buffer);
+    }
   }
   return s;
 }
