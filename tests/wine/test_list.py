@@ -37,7 +37,10 @@ What the program must do:
   run), /l /u1 draws each marked line in the warning colour and every other
   line in the console's own, and leaves the console in its own colours for
   whatever the console draws next (console_after draws a line as a shell on
-  the same console would).
+  the same console would).  The figures start at the same display column
+  on the heading and every drive line, a label cut in the middle of kanji
+  or of half-width kana included, counted as a terminal counts columns: two
+  for a wide character, one for any other.
 - A Ctrl+C at a random moment of /l /u1 on a console, the last drive dead
   (while the lines are drawn, a marked one perhaps, or while the program
   waits for that drive), ends the run at once, and the console is in its
@@ -52,6 +55,7 @@ import re
 import shutil
 import sys
 import time
+import unicodedata
 
 from test_console import Pane
 from test_json import report_members, text_reports
@@ -465,6 +469,16 @@ class Bed:
                              (sum(marked(text) for text, _ in drawn), after[0]),
                              (sum(one_percent_used(report) for report in self.reports.values()),
                               after[1]))
+            # The total's figure ends, and the bar starts, where the columns
+            # before them say, counted as the terminal draws them.
+            columns = figures_columns([text for text, _ in drawn])
+            expected = (FIGURES_AT + FIGURE, FIGURES_AT + FIGURE + 1 + FIGURE + 1 + PERCENT + 1)
+            self.check.equal(
+                self.what(f"{what}: the total ends and the bar starts at display columns "
+                          f"{expected} on the heading and every drive line with figures, the "
+                          "cut labels of J: and K: among them (rows elsewhere)"),
+                ({name: at for name, at in columns.items() if at != expected},
+                 {"heading", "J:", "K:"} <= set(columns)), ({}, True))
         finally:
             pane.close()
 
@@ -579,6 +593,34 @@ def after_run(rows):
         if found:
             return found.group(1), found.group(2), int(found.group(3))
     return None
+
+
+def display_width(text):
+    """Columns a text takes in a terminal: two for a wide or full-width
+    character, one for any other."""
+    return sum(2 if unicodedata.east_asian_width(ch) in "WF" else 1 for ch in text)
+
+
+def figures_columns(rows):
+    """Where the total's figure ends and the bar begins, in display
+    columns, on the heading and on each drive line with figures, as the
+    terminal shows them: name ("heading" or the drive's) -> (end, start).
+    The heading is the row before the first drive's, whatever the
+    terminal made of its text."""
+    found, first = {}, True
+    for i, row in enumerate(rows):
+        drive = re.match(r"[! ] ([A-Z]:) ", row)
+        if drive and first:
+            first = False
+            tail = re.search(r"(\S+) +\S+ +\S+ +(\S+)$", rows[i - 1]) if i else None
+            if tail:
+                found["heading"] = (display_width(rows[i - 1][:tail.end(1)]),
+                                    display_width(rows[i - 1][:tail.start(2)]))
+        tail = re.search(r"(\S+) +\S+ +\S+ +(\[[#.]{%d}\])$" % CELLS, row.rstrip())
+        if drive and tail:
+            found[drive.group(1)] = (display_width(row[:tail.end(1)]),
+                                     display_width(row[:tail.start(2)]))
+    return found
 
 
 def break_moment(rows):
