@@ -257,7 +257,9 @@ bool plat_read_console_input(bool* is_key_event, unsigned char* character);
 // shows in the colour of a drive past a warning level (yellow) or a
 // critical one (red), or in the console's own colours again.  Nothing when
 // standard output is no console.  The console's own colours come back
-// however the program ends, Ctrl+C and Ctrl+Break included.
+// however the program ends, Ctrl+C, Ctrl+Break and the console's closing
+// included, whatever the program was doing when they came; after one of
+// them nothing is coloured any more.
 enum class TextColour { kNormal, kWarning, kCritical };
 void plat_text_colour(TextColour colour);
 

@@ -34,6 +34,9 @@ OutputStream g_streams[2];
 // Standard output carries UTF-8 (the monitoring answer), not Shift-JIS.
 bool g_utf8_output = false;
 
+// Standard output's buffer where it is a character device but no console.
+char g_device_buffer[4096];
+
 OutputStream& output_stream(Stream stream) {
   OutputStream& s = g_streams[stream == Stream::kOut ? 0 : 1];
   if (!s.checked) {
@@ -41,8 +44,16 @@ OutputStream& output_stream(Stream stream) {
     s.file = stream == Stream::kOut ? stdout : stderr;
     s.handle = GetStdHandle(stream == Stream::kOut ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
     DWORD mode = 0;
-    s.is_console = s.handle != INVALID_HANDLE_VALUE && s.handle != nullptr &&
-                   GetConsoleMode(s.handle, &mode);
+    const bool valid = s.handle != INVALID_HANDLE_VALUE && s.handle != nullptr;
+    s.is_console = valid && GetConsoleMode(s.handle, &mode);
+    // The runtime leaves a stream to a character device unbuffered, as it
+    // would a console: a report to NUL, a serial or a printer port would go
+    // out a few bytes a call.  It is given a buffer as a file has, before
+    // anything is written to it, and is flushed where a file is.
+    if (stream == Stream::kOut && valid && !s.is_console &&
+        GetFileType(s.handle) == FILE_TYPE_CHAR) {
+      setvbuf(s.file, g_device_buffer, _IOFBF, sizeof g_device_buffer);
+    }
   }
   return s;
 }
@@ -230,21 +241,46 @@ bool plat_read_console_input(bool* is_key_event, unsigned char* character) {
 namespace {
 
 // The console's own attributes, once the warning colour has been used.
+// Ctrl+C, Ctrl+Break and the console's closing call the break handler on a
+// thread of its own, at any moment of the main thread's work: the lock
+// keeps the two from changing the colours at once.  Once the handler has
+// run, nothing is drawn in colour any more, whatever the main thread was
+// about to do before the process ends.
+CRITICAL_SECTION g_colour_lock;
 WORD g_own_attributes = 0;
 bool g_own_known = false;
-volatile bool g_coloured = false;
+// Under the lock: the console may show the warning colour.  Set before the
+// attribute is, so that a break between the two still gives the colours
+// back.
+bool g_coloured = false;
+// Set by the handler, under the lock, once the colours are back.
+volatile bool g_broken = false;
 
-void restore_colours() {
+// Called with the lock held.
+void restore_colours_locked() {
   if (g_coloured) {
     g_coloured = false;
     SetConsoleTextAttribute(output_stream(Stream::kOut).handle, g_own_attributes);
   }
 }
 
-// Ctrl+C and Ctrl+Break end the program by the system's own handler,
-// which runs no exit code: the colours are given back first.
+void restore_colours() {
+  // After a break the colours are back already, and the lock may belong to
+  // a thread the system has ended on its way out: it is not waited for.
+  if (g_broken) return;
+  EnterCriticalSection(&g_colour_lock);
+  restore_colours_locked();
+  LeaveCriticalSection(&g_colour_lock);
+}
+
+// Ctrl+C, Ctrl+Break and the closing of the console end the program by the
+// system's own handler, which runs no exit code: the colours are given back
+// first.
 BOOL WINAPI restore_colours_on_break(DWORD) {
-  restore_colours();
+  EnterCriticalSection(&g_colour_lock);
+  restore_colours_locked();
+  g_broken = true;
+  LeaveCriticalSection(&g_colour_lock);
   return FALSE;
 }
 
@@ -266,7 +302,8 @@ void plat_text_colour(TextColour colour) {
   OutputStream& s = output_stream(Stream::kOut);
   if (!s.is_console) return;
   if (colour == TextColour::kNormal) {
-    restore_colours();
+    // Nothing was coloured before the handler and the lock are there.
+    if (g_own_known) restore_colours();
     return;
   }
   if (!g_own_known) {
@@ -274,12 +311,16 @@ void plat_text_colour(TextColour colour) {
     if (!GetConsoleScreenBufferInfo(s.handle, &info)) return;
     g_own_attributes = info.wAttributes;
     g_own_known = true;
+    InitializeCriticalSection(&g_colour_lock);
     SetConsoleCtrlHandler(restore_colours_on_break, TRUE);
     atexit(restore_colours);
   }
-  if (SetConsoleTextAttribute(s.handle, marked_attributes(colour, g_own_attributes))) {
+  EnterCriticalSection(&g_colour_lock);
+  if (!g_broken) {
     g_coloured = true;
+    SetConsoleTextAttribute(s.handle, marked_attributes(colour, g_own_attributes));
   }
+  LeaveCriticalSection(&g_colour_lock);
 }
 
 uint32_t plat_tick_count() { return GetTickCount(); }

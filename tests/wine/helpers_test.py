@@ -394,6 +394,49 @@ class ListModel(unittest.TestCase):
             with self.subTest(capture=capture):
                 self.assertEqual(test_list.colours(capture), rows)
 
+    def test_text_drawn_in(self):
+        own, red = (None, None), ("91", None)
+        after = test_list.AFTER_RUN
+        cases = [
+            (f"\x1b[91m! C: 10G\x1b[39m\n{after}", {own}),
+            # The run ended in the middle of a red line: the text after it
+            # on the same row is in its own colours, the row is not.
+            (f"\x1b[91m! C: 1\x1b[39m{after}", {own}),
+            (f"\x1b[91m! C: 10G\n{after}", {red}),
+            (f"{after[:3]}\x1b[91m{after[3:]}", {own, red}),
+            ("\x1b[91m! C: 10G", set()),
+        ]
+        for capture, drawn in cases:
+            with self.subTest(capture=capture):
+                self.assertEqual(test_list.drawn_in(capture, after), drawn)
+
+    def test_figures_columns_count_as_a_terminal_does(self):
+        heading = test_list.HEADING
+        # The report's lines as test_list.line_for lays them out.
+        j = test_list.line_for(members("J:", "FIXED", "NTFS", "Aデータベース用ボリューム",
+                                       64 << 20, 4096))
+        k = test_list.line_for(members("K:", "RAMDISK", "NTFS", "ｱｲｳｴｵｶｷｸｹｺｻｼｽ",
+                                       64 << 20, 63 << 20))
+        at = (49, 66)
+        cases = [
+            ([heading, j, k], {"heading": at, "J:": at, "K:": at}),
+            # "…" is one column in a UTF-8 terminal, two bytes in Shift-JIS.
+            ([heading, j.replace("..", "…"), k],
+             {"heading": at, "J:": (48, 65), "K:": at}),
+            # The heading as a console without code page 932 shows it:
+            # found by its place, counted all the same.
+            ([heading.encode("cp932").decode("cp437"), k], {"heading": at, "K:": at}),
+            # A drive without figures, a row before the list, a wrapped row.
+            (["C:\\>volsurvey /l", heading,
+              "  E:       REMOTE    NTFS   GONE_E       応答なし", k[:40], k[40:]],
+             {"heading": at}),
+            # The second drive's row is no heading when the first has none.
+            (["  X:       FIXED     NTFS   A  1 2 3 4", k], {"K:": at}),
+        ]
+        for rows, columns in cases:
+            with self.subTest(rows=rows):
+                self.assertEqual(test_list.figures_columns(rows), columns)
+
 
 class MonitoringModel(unittest.TestCase):
     """The monitoring suite's reading of a plugin's output, and its model of

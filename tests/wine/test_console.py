@@ -24,9 +24,11 @@ class Pane:
     write their trace there, and the pane shows the console alone."""
     count = 0
 
-    def __init__(self, wine, exe, args, locale=None, log=None, env=None, then=None):
+    def __init__(self, wine, exe, args, locale=None, log=None, env=None, then=None, before=None):
         """then: a shell command the pane runs once the program has ended,
-        as a user's next command would, before the exit code is known."""
+        as a user's next command would, before the exit code is known
+        (it is $code); before: one the pane runs first.  The terminal, tmux,
+        runs in the locale given too."""
         # A server of its own per pane: a server being killed cannot take a
         # new session.
         Pane.count += 1
@@ -40,14 +42,16 @@ class Pane:
         self.base = wine.baseline(pe_bits(exe))
         env = " ".join(f"{k}={shlex.quote(v)}" for k, v in wine.run_env(locale, env).items()
                        if k.startswith("WINE") or k in ("LANG", "LC_ALL"))
-        command = (f"env {env} {loader(exe)} {shlex.quote(exe)} {' '.join(args)} "
+        words = " ".join(shlex.quote(word) for word in [exe] + list(args))
+        command = (f"{before or ':'}; env {env} {loader(exe)} {words} "
                    f"2> {shlex.quote(self.log)}; code=$?; {then or ':'}; "
                    f"echo $code > {self.status}; sleep 600")
-        self.tmux("new-session", "-d", "-x", "80", "-y", "25", command)
+        self.tmux("new-session", "-d", "-x", "80", "-y", "25", command,
+                  env=dict(os.environ, LC_ALL=locale) if locale else None)
 
-    def tmux(self, *args):
+    def tmux(self, *args, env=None):
         return subprocess.run(["tmux", "-u", "-L", self.socket] + list(args),
-                              capture_output=True, text=True, check=True).stdout
+                              capture_output=True, text=True, check=True, env=env).stdout
 
     def rows(self):
         return self.tmux("capture-pane", "-p").split("\n")[:25]

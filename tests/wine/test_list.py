@@ -33,20 +33,34 @@ What the program must do:
   drive's line, the dead drives' lines saying "応答なし" after their label,
   one message each on standard error, exit code 1, the stalled calls given
   up and nothing of the run left running.
-- On an 80x25 console (tmux), /l /u1 draws each marked line in the warning
-  colour and every other line in the console's own, and what the next
-  command prints after the run has the console's own colours again.
+- On an 80x25 console (tmux, the terminal itself in the locale of the
+  run), /l /u1 draws each marked line in the warning colour and every other
+  line in the console's own, and leaves the console in its own colours for
+  whatever the console draws next (console_after draws a line as a shell on
+  the same console would).  The figures start at the same display column
+  on the heading and every drive line, a label cut in the middle of kanji
+  or of half-width kana included, counted as a terminal counts columns: two
+  for a wide character, one for any other.
+- A Ctrl+C at a random moment of /l /u1 on a console, the last drive dead
+  (while the lines are drawn, a marked one perhaps, or while the program
+  waits for that drive), ends the run at once, and the console is in its
+  own colours again before the run has ended: 50 tries on the shipped
+  32-bit build, 10 on the others (--breaks), in the NT family.
 """
 
 import os
+import random
 import re
 import shutil
 import sys
+import time
+import unicodedata
 
 from test_console import Pane
 from test_json import report_members, text_reports
-from winelib import (LOCALES, MadeDrive, drive_suite, each_mode_held, host_free, make_drives,
-                     pe_bits, program_errors, run_to_file, start_held, wine_processes)
+from winelib import (LOCALES, MadeDrive, drive_suite, each_mode_held, hang_guard, host_free,
+                     make_drives, pe_bits, program_errors, run_to_file, start_held,
+                     windows_path, wine_processes)
 
 
 MADE = [
@@ -92,16 +106,30 @@ NO_ANSWER = "応答なし"
 # and just after the list), and this much more.
 DRIFT = 256 << 20
 
-# What the pane runs after the program: its text must be in the console's
-# own colours.
+# The line console_after (tests/wine/console_after.cpp) draws through the
+# console once the program it started has ended, in the attributes the
+# program left the console in, as cmd.exe draws its prompt: its text must
+# be in the console's own colours.  A shell's text in the terminal would
+# not tell: Wine's console writes a change of colours only with text that
+# shows it, and gives the terminal its own colours back when it ends,
+# whatever the program left it in.
 AFTER_RUN = "AFTER-THE-RUN"
-# Seconds the pane waits before it.  Wine's console writes the change of
-# colours that the program makes before its last line end to the terminal
-# on its own time: once in some thirty-five runs on a busy machine, only
-# after the program had ended and the next command had written its text,
-# in the colour still set on the terminal.  A program that never gives the
-# colours back leaves them on however long the wait.
-CONSOLE_SETTLES = 1
+AFTER_LINE = re.compile(AFTER_RUN + r" attributes ([0-9a-f]{4}), before ([0-9a-f]{4}), exit (\d+)")
+
+# Ctrl+C at a random moment of /l /u1 over these drives, all but K:
+# marked, the last one dead: before the first line, amid the lines (a
+# marked one being drawn, perhaps) or while the program waits for the dead
+# drive.  The moment is drawn from the time a first try took from its
+# heading to that wait, stretched by BREAK_SPREAD.
+BREAK_DRIVES = ["D:", "G:", "J:", "K:", "N:"] * 4 + ["E:"]
+BREAK_SPREAD = 1.25
+# How long a Ctrl+C may take to end the run, beyond an empty program's
+# start; the dead drive's own limit is far longer.
+BREAK_ENDS = 2
+BREAK_LIMIT = 60
+# Tries whose Ctrl+C came while Wine started, before the program was
+# drawing, and was lost there (see break_once), tried anew.
+BREAKS_LOST = 5
 
 UNITS = (("G", 1 << 30), ("M", 1 << 20), ("K", 1 << 10))
 SGR = re.compile(r"\x1b\[([0-9;]*)m")
@@ -207,19 +235,16 @@ def one_percent_used(report):
     return report["type"] != "CD-ROM" and total > 0 and (total - free) * 100 >= total
 
 
-def colours(capture):
-    """The rows of a `capture-pane -e` capture, each as (its text, the set
-    of (foreground, background) its non-blank characters are drawn in,
-    None standing for the console's own)."""
+def cells(capture):
+    """The rows of a `capture-pane -e` capture, each a list of its
+    characters as (character, (foreground, background) it is drawn in, None
+    standing for the console's own)."""
     fg = bg = None
     rows = []
     for row in capture.split("\n"):
-        text, drawn, at = "", set(), 0
+        drawn, at = [], 0
         for match in list(SGR.finditer(row)) + [None]:
-            piece = row[at:match.start() if match else len(row)]
-            text += piece
-            if piece.strip():
-                drawn.add((fg, bg))
+            drawn += [(ch, (fg, bg)) for ch in row[at:match.start() if match else len(row)]]
             if not match:
                 break
             at = match.end()
@@ -245,15 +270,37 @@ def colours(capture):
                     fg = str(code)
                 elif 40 <= code <= 47 or 100 <= code <= 107:
                     bg = str(code)
-        rows.append((text, drawn))
+        rows.append(drawn)
     return rows
+
+
+def colours(capture):
+    """The rows of a `capture-pane -e` capture, each as (its text, the set
+    of (foreground, background) its non-blank characters are drawn in,
+    None standing for the console's own)."""
+    return [("".join(ch for ch, _ in row), {colour for ch, colour in row if not ch.isspace()})
+            for row in cells(capture)]
+
+
+def drawn_in(capture, piece):
+    """The set of colours (see cells) the characters of piece are drawn in,
+    wherever it stands in the capture."""
+    found = set()
+    for row in cells(capture):
+        text = "".join(ch for ch, _ in row)
+        at = text.find(piece)
+        while at >= 0:
+            found |= {colour for _, colour in row[at:at + len(piece)]}
+            at = text.find(piece, at + 1)
+    return found
 
 
 class Bed:
     """The drives of one mode in one locale, and the build under test."""
 
-    def __init__(self, wine, check, exe, mode, locale, stallfs):
+    def __init__(self, wine, check, exe, mode, locale, stallfs, console_after):
         self.wine, self.check, self.exe = wine, check, exe
+        self.console_after = console_after
         self.mode, self.locale = mode, locale
         self.bits = pe_bits(exe)
         self.stallfs = stallfs
@@ -367,19 +414,26 @@ class Bed:
         print(f"     time: {self.what(what)}: {seconds:.1f} s; "
               f"the plain /l before it: {plain_seconds:.1f} s")
 
+    def on_console(self, args, **options):
+        """The program with args on an 80x25 console (a Pane), started by
+        console_after."""
+        return Pane(self.wine, self.console_after, [windows_path(self.exe)] + args,
+                    locale=self.locale, **options)
+
     def console(self):
-        """/l /u1 on an 80x25 console, and a command after it."""
+        """/l /u1 on an 80x25 console, and a line after it through the same
+        console."""
         what = "/l /u1 on a console"
-        pane = Pane(self.wine, self.exe, ["/l", "/u1"], locale=self.locale,
-                    then=f"sleep {CONSOLE_SETTLES}; echo {AFTER_RUN}")
+        pane = self.on_console(["/l", "/u1"])
         try:
-            code = pane.exit_code()
-            rows = pane.wait_for(lambda r: AFTER_RUN in r, "the text after the run")
+            rows = pane.wait_for(lambda r: after_run(r), "the text after the run")
+            after = after_run(rows or [])
             self.check.equal(self.what(f"{what}: exit code, standard error"),
-                             (code, program_errors(pane.errors())), (2, ""))
+                             (after and after[2], program_errors(pane.errors())), (2, ""))
             if rows is None:
                 return
-            drawn = colours(pane.tmux("capture-pane", "-e", "-p"))
+            capture = pane.tmux("capture-pane", "-e", "-p")
+            drawn = colours(capture)
             print(f"     {self.what(what)}, as shown:")
             for text, _ in drawn:
                 if text.strip():
@@ -392,17 +446,186 @@ class Bed:
                           "the console's own (rows drawn otherwise)"),
                 [(text.rstrip(), sorted(map(str, colour))) for text, colour in drawn
                  if text.strip() and colour != (warning if marked(text) else own)], [])
-            self.check.equal(self.what(f"{what}: marked rows, the text after the run"),
-                             (sum(marked(text) for text, _ in drawn),
-                              [text.strip() for text, _ in drawn if AFTER_RUN in text]),
+            self.check.equal(self.what(f"{what}: marked rows; the console's attributes after "
+                                       "the run, before it"),
+                             (sum(marked(text) for text, _ in drawn), after[0]),
                              (sum(one_percent_used(report) for report in self.reports.values()),
-                              [AFTER_RUN]))
+                              after[1]))
+            # The total's figure ends, and the bar starts, where the columns
+            # before them say, counted as the terminal draws them.
+            columns = figures_columns([text for text, _ in drawn])
+            expected = (FIGURES_AT + FIGURE, FIGURES_AT + FIGURE + 1 + FIGURE + 1 + PERCENT + 1)
+            self.check.equal(
+                self.what(f"{what}: the total ends and the bar starts at display columns "
+                          f"{expected} on the heading and every drive line with figures, the "
+                          "cut labels of J: and K: among them (rows elsewhere)"),
+                ({name: at for name, at in columns.items() if at != expected},
+                 {"heading", "J:", "K:"} <= set(columns)), ({}, True))
         finally:
             pane.close()
 
+    def break_once(self, delay):
+        """/l /u1 over BREAK_DRIVES on a console, Ctrl+C delay seconds after
+        its heading is shown, or, with no delay, once every line before the
+        dead drive's is: (seconds from the heading to the Ctrl+C, and after
+        it to the run's end, None when the run went on; the screen with the
+        line after the run from capture-pane -e, None when that never came;
+        whether the Ctrl+C was lost in Wine's start)."""
+        self.stallfs[DEAD[0]].stall(after=AFTER_DRIVE_TYPE)
+        # The Ctrl+C reaches Wine as a SIGINT to the terminal's process
+        # group: the pane's shell outlives it, and console_after takes it as
+        # handled.  Wine's heap checks are off: with them, Wine's handling of
+        # the signal met the heap in the middle of the main thread's work,
+        # reported its own half-made blocks, lost Ctrl+Cs and drew a stray
+        # colour (tests/wine/NOTES.md).
+        pane = self.on_console(["/l", "/u1", "/p", f"/t{BREAK_LIMIT}"] + BREAK_DRIVES,
+                               env={"WINEDEBUG": "-heap"}, before="trap : INT")
+        try:
+            guard = hang_guard(BREAK_ENDS, pane.base)
+            # A Ctrl+C before the program draws may come while Wine starts
+            # it, before it takes one.
+            wait(lambda: HEADING in pane.rows(), guard, step=0.005)
+            heading = time.monotonic()
+            if delay is None:
+                wait(lambda: len(drive_rows(pane.rows())) == len(BREAK_DRIVES) - 1, guard)
+            else:
+                time.sleep(delay)
+            pane.tmux("send-keys", "C-c")
+            sent = time.monotonic()
+            rows = wait(lambda: after_run(pane.rows()) and pane.rows(), guard)
+            lost = not rows and break_moment(pane.rows()) == "before the heading"
+            if lost:
+                # A Ctrl+C that comes while Wine starts the program, before
+                # it takes one, is lost: the dead drive answers, so that the
+                # run ends.
+                self.stallfs[DEAD[0]].ok()
+                wait(lambda: after_run(pane.rows()), guard)
+            took = time.monotonic() - sent if rows else None
+            return (sent - heading, took,
+                    pane.tmux("capture-pane", "-e", "-p") if rows else None, lost)
+        finally:
+            pane.close()
+            program_errors(pane.errors())
+
+    def breaks(self, tries):
+        """Ctrl+C at random moments of /l /u1 with a dead drive last, on a
+        console: each ends the run, and leaves the console in its own
+        colours for the next text."""
+        what = f"/l /u1 on a console, Ctrl+C at random moments, {tries} tries"
+        seed = int(os.environ.get("VOLSURVEY_BREAK_SEED", time.time_ns() % 1000000))
+        pick = random.Random(seed)
+        faults, lost, number, window = [], 0, 0, None
+        moments = {"before the heading": 0, "amid the lines": 0, "during the wait": 0}
+        began = time.monotonic()
+        try:
+            while number - lost < tries and lost <= BREAKS_LOST:
+                delay = pick.uniform(0, window) if window else None
+                at, took, capture, lost_here = self.break_once(delay)
+                number += 1
+                if lost_here:
+                    lost += 1
+                    continue
+                window = window or at * BREAK_SPREAD
+                if capture is None:
+                    faults.append((number, f"{at:.2f} s", "the run went on"))
+                    continue
+                drawn = colours(capture)
+                moment = break_moment([text for text, _ in drawn])
+                moments[moment] += 1
+                attributes, before, _ = after_run([text for text, _ in drawn])
+                shown = drawn_in(capture, AFTER_RUN)
+                if (attributes, shown) != (before, {(None, None)}):
+                    faults.append((number, f"{at:.2f} s", moment, f"attributes {attributes}, "
+                                   f"before {before}, the line after the run in "
+                                   f"{sorted(map(str, shown))}"))
+        finally:
+            self.stallfs[DEAD[0]].ok()
+        print(f"     time: {self.what(what)}: {time.monotonic() - began:.1f} s; Ctrl+C up to "
+              f"{window or 0:.3f} s after the heading was seen: {moments}; "
+              f"{lost} more lost in Wine's start; seed {seed} (VOLSURVEY_BREAK_SEED)")
+        self.check.equal(self.what(f"{what}: each run ended, the console in its own colours "
+                                   "after it (tries that failed)"), faults, [])
+        self.check.equal(self.what(f"{what}: Ctrl+C lost in Wine's start at most "
+                                   f"{BREAKS_LOST} times"), lost <= BREAKS_LOST, True)
+
+
+def wait(test, seconds, step=0.02):
+    """test(), polled until it is true or seconds have passed: its last
+    value."""
+    deadline = time.monotonic() + seconds
+    while True:
+        found = test()
+        if found or time.monotonic() > deadline:
+            return found
+        time.sleep(step)
+
+
+def drive_rows(rows):
+    """The rows of drives on a screen, after the heading."""
+    if HEADING not in rows:
+        return []
+    return [row for row in rows[rows.index(HEADING) + 1:] if re.match(r"[! ] [A-Z]:", row)]
+
+
+def after_run(rows):
+    """(the console's attributes after the run, before it, the program's
+    exit code) from console_after's line among rows; None before it."""
+    for row in rows:
+        found = AFTER_LINE.search(row)
+        if found:
+            return found.group(1), found.group(2), int(found.group(3))
+    return None
+
+
+def display_width(text):
+    """Columns a text takes in a terminal: two for a wide or full-width
+    character, one for any other."""
+    return sum(2 if unicodedata.east_asian_width(ch) in "WF" else 1 for ch in text)
+
+
+def figures_columns(rows):
+    """Where the total's figure ends and the bar begins, in display
+    columns, on the heading and on each drive line with figures, as the
+    terminal shows them: name ("heading" or the drive's) -> (end, start).
+    The heading is the row before the first drive's, whatever the
+    terminal made of its text."""
+    found, first = {}, True
+    for i, row in enumerate(rows):
+        drive = re.match(r"[! ] ([A-Z]:) ", row)
+        if drive and first:
+            first = False
+            tail = re.search(r"(\S+) +\S+ +\S+ +(\S+)$", rows[i - 1]) if i else None
+            if tail:
+                found["heading"] = (display_width(rows[i - 1][:tail.end(1)]),
+                                    display_width(rows[i - 1][:tail.start(2)]))
+        tail = re.search(r"(\S+) +\S+ +\S+ +(\[[#.]{%d}\])$" % CELLS, row.rstrip())
+        if drive and tail:
+            found[drive.group(1)] = (display_width(row[:tail.end(1)]),
+                                     display_width(row[:tail.start(2)]))
+    return found
+
+
+def break_moment(rows):
+    """When a Ctrl+C came, from the screen's rows: the terminal shows it as
+    "^C" among the program's lines."""
+    text = "\n".join(rows)
+    before = text[:text.find("^C")] if "^C" in text else text
+    if HEADING not in before.split("\n"):
+        return "before the heading"
+    if len(drive_rows(before.split("\n"))) == len(BREAK_DRIVES) - 1:
+        return "during the wait"
+    return "amid the lines"
+
+
+def arguments(parser):
+    parser.add_argument("--console-after", required=True,
+                        help="console_after.exe of this build")
+    parser.add_argument("--breaks", type=int, default=10,
+                        help="how many runs on a console Ctrl+C ends at random")
+
 
 def main():
-    opts, wine, check, modes = start_held()
+    opts, wine, check, modes = start_held(arguments)
     console = shutil.which("tmux") is not None
     if not console:
         check.skip("/l /u1 on a console", "tmux is not installed")
@@ -412,12 +635,15 @@ def main():
         stallfs = make_drives(MADE, mounts, wine, check, FREE_BLOCKS)
         for mode in each_mode_held(wine, opts.holder, modes, MADE, stallfs):
             for locale in LOCALES:
-                bed = Bed(wine, check, exe, mode, locale, stallfs)
+                bed = Bed(wine, check, exe, mode, locale, stallfs,
+                          os.path.abspath(opts.console_after))
                 bed.read_reports()
                 bed.over_one_percent()
                 bed.dead_drives(bed.plain())
                 if console:
                     bed.console()
+            if console and mode == "NT":
+                bed.breaks(opts.breaks)
     return check.exit_code()
 
 

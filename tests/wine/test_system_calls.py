@@ -12,6 +12,10 @@ trace of the calls whose return address lies in the program's own image.
   for them, and the program waits for them no longer than the drive's time
   limit; with /t0 the same queries are asked on the program's one thread,
   as they always were.
+- NT mode, from cmd.exe: /a redirected to NUL, a character device that is
+  no console, goes out in as few WriteFile calls as to a file, with as many
+  bytes: the C runtime leaves a stream to such a device unbuffered, a few
+  bytes a call.
 """
 
 import os
@@ -22,7 +26,7 @@ import sys
 import tempfile
 
 from test_console import Pane
-from winelib import WINE64, heap_errors_in, loader, skip, start
+from winelib import WINE64, heap_errors_in, loader, skip, start, windows_path
 
 CONVERSIONS = {"MultiByteToWideChar", "WideCharToMultiByte"}
 DRIVE_QUERY = re.compile(r"^(GetDriveType|GetVolumeInformation|GetDiskFreeSpace)")
@@ -133,6 +137,55 @@ def traced_run(wine, args, trace):
     return result.returncode
 
 
+def process_writes(trace, exe):
+    """The byte counts of the WriteFile calls made in the program's
+    process, by itself or by its C runtime, in order."""
+    first, end = image_range(exe)
+    program, counts = None, []
+    with open(trace, errors="replace") as f:
+        for line in f:
+            m = CALL.match(line.rstrip("\n"))
+            if not m:
+                continue
+            if (program is None and m.group(3) in ("__getmainargs", "__wgetmainargs") and
+                    first <= int(m.group(5), 16) < end):
+                program = process(m.group(1))
+            if (program == process(m.group(1)) and m.group(2).upper() == "KERNEL32" and
+                    m.group(3) == "WriteFile"):
+                counts.append(int(m.group(4).split(",")[2], 16))
+    return counts
+
+
+def device_writes(wine, check, exe, folder):
+    """/a from cmd.exe to NUL and to a file: the WriteFile calls that
+    reach each, those of the C runtime on the program's behalf included."""
+    wine.command([WINE64, "reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayFromInclude",
+                  "/d", "volsurvey.exe;msvcrt.dll", "/f"])
+    trace, out = os.path.join(folder, "trace"), os.path.join(folder, "out.txt")
+    found = {}
+    for target in ("NUL", windows_path(out)):
+        with open(trace, "wb") as log:
+            command = f"{windows_path(exe)} /a > {target}"
+            result = subprocess.run([loader(exe), "cmd", "/c", command],
+                                    env=wine.run_env(env={"WINEDEBUG": RELAY}),
+                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                    stderr=log, timeout=120)
+        with open(trace, "rb") as log:
+            heap_errors_in(log.read())
+        found[target] = (result.returncode, process_writes(trace, exe))
+    (nul_code, to_nul), (file_code, to_file) = found["NUL"], found[windows_path(out)]
+    with open(out, "rb") as f:
+        written = f.read()
+    check.equal("NT, /a > NUL and > file: exit codes, C: reported in the file",
+                (nul_code, file_code, "ドライブ名:C:\r\n" in written.decode("cp932")),
+                (0, 0, True))
+    check.equal(f"NT, /a > NUL: no more WriteFile calls than to a file ({len(to_nul)} to NUL, "
+                f"{len(to_file)} to the file), the file's bytes ((bytes to NUL, to the file), "
+                "the file's size)",
+                (len(to_nul) <= len(to_file), (sum(to_nul), sum(to_file))),
+                (True, (len(written), len(written))))
+
+
 def wide_kernel_calls(calls):
     return sorted({c[1] for c in calls if c[0] == "KERNEL32" and c[1].endswith("W")} -
                   CONVERSIONS)
@@ -194,6 +247,8 @@ def main():
             check.equal("NT, /t0: every call on the program's one thread, none started",
                         (all(call[0] for call in threaded),
                          any(call[2] == "CreateThread" for call in threaded)), (True, False))
+
+            device_writes(wine, check, opts.exe, folder)
     finally:
         wine.command([WINE64, "reg", "delete", r"HKCU\Software\Wine\Debug", "/v",
                       "RelayFromInclude", "/f"], check=False)
