@@ -79,18 +79,24 @@ def own_calls(trace, exe):
     return [call[1:] for call in threaded_calls(trace, exe)]
 
 
+def waits(calls):
+    """The main thread's waits that can block: a wait of no time only looks
+    whether the answers are in (before the output is pushed out)."""
+    return [c for c in calls if c[0] and c[2] == "WaitForSingleObject" and
+            int(c[3].split(",")[1], 16) > 0]
+
+
 def queries_waited_for(calls, limit_ms):
     """For each drive query: (its name, whether a thread other than the
     program's main one asked it, and whether the main thread waited for it
-    at most limit_ms: its wait is its last call before the query or its
-    first after, as the two threads' lines fall in the trace)."""
+    at most limit_ms: its wait is its last blocking wait before the query or
+    its first after, as the two threads' lines fall in the trace)."""
     found = []
     for i, (main, dll, function, _) in enumerate(calls):
         if dll != "KERNEL32" or not DRIVE_QUERY.match(function):
             continue
-        around = [c for c in calls[:i] if c[0]][-1:] + [c for c in calls[i:] if c[0]][:1]
-        limited = any(c[2] == "WaitForSingleObject" and
-                      0 < int(c[3].split(",")[1], 16) <= limit_ms for c in around)
+        around = waits(calls[:i])[-1:] + waits(calls[i:])[:1]
+        limited = any(int(c[3].split(",")[1], 16) <= limit_ms for c in around)
         found.append((function, not main, limited))
     return found
 
