@@ -75,18 +75,35 @@ def own_calls(trace, exe):
     return [call[1:] for call in threaded_calls(trace, exe)]
 
 
+# The main thread's waits and where each gives its time in milliseconds: an
+# event's, and on Windows Vista and later a condition variable's.
+WAIT_TIME = {"WaitForSingleObject": 1, "SleepConditionVariableCS": 2}
+
+
+def wait_time(call):
+    """The time a main-thread call waits at most, in ms (0xffffffff: for
+    ever); None for a call that does not wait, or only looks (time 0)."""
+    if not call[0] or call[2] not in WAIT_TIME:
+        return None
+    time = int(call[3].split(",")[WAIT_TIME[call[2]]], 16)
+    return time or None
+
+
 def queries_waited_for(calls, limit_ms):
     """For each drive query: (its name, whether a thread other than the
     program's main one asked it, and whether the main thread waited for it
-    at most limit_ms: its wait is its last call before the query or its
-    first after, as the two threads' lines fall in the trace)."""
+    at most limit_ms: its waits on either side of the query, the last one
+    before it and the first one after, as the two threads' lines fall in the
+    trace, are there and each at most limit_ms).  A main thread that finds
+    the answers in already makes no wait for them."""
     found = []
     for i, (main, dll, function, _) in enumerate(calls):
         if dll != "KERNEL32" or not DRIVE_QUERY.match(function):
             continue
-        around = [c for c in calls[:i] if c[0]][-1:] + [c for c in calls[i:] if c[0]][:1]
-        limited = any(c[2] == "WaitForSingleObject" and
-                      0 < int(c[3].split(",")[1], 16) <= limit_ms for c in around)
+        before = [t for t in map(wait_time, calls[:i]) if t is not None][-1:]
+        after = [t for t in map(wait_time, calls[i:]) if t is not None][:1]
+        around = before + after
+        limited = bool(around) and all(t <= limit_ms for t in around)
         found.append((function, not main, limited))
     return found
 
