@@ -150,6 +150,20 @@ def traced_run(wine, args, trace):
     return result.returncode
 
 
+LOOKUP = re.compile(r"^(GetModuleHandle|LoadLibrary)")
+DLL_NAME = re.compile(r'"([^"]*)"')
+
+
+def dlls_looked_for(calls):
+    """The DLLs the program asks for by name, in lower case."""
+    names = set()
+    for dll, function, arguments in calls:
+        m = DLL_NAME.search(arguments) if dll == "KERNEL32" and LOOKUP.match(function) else None
+        if m:
+            names.add(m.group(1).lower())
+    return sorted(names)
+
+
 def wide_kernel_calls(calls):
     return sorted({c[1] for c in calls if c[0] == "KERNEL32" and c[1].endswith("W")} -
                   CONVERSIONS)
@@ -200,6 +214,10 @@ def main():
                         all_waited_for(threaded, 30000), True)
             check.equal("NT: error mode set before the first drive query",
                         error_mode_first(calls), True)
+            # Under Wine, asking for a DLL that is not there searches every
+            # folder of the DLL path: the start-up asks for none.
+            check.equal("NT: no DLL asked for but the two the program imports",
+                        dlls_looked_for(calls), ["kernel32.dll", "msvcrt.dll"])
 
             # Without a limit the program asks as it always did: on its one
             # thread, the same questions in the same order.
