@@ -12,6 +12,9 @@ trace of the calls whose return address lies in the program's own image.
   for them, and the program waits for them no longer than the drive's time
   limit; with /t0 the same queries are asked on the program's one thread,
   as they always were.
+- NT mode: the program asks for no DLL by name but the two it imports
+  (under Wine, looking for one that is not there takes a search of every
+  folder of the DLL path).
 """
 
 import os
