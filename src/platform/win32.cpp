@@ -142,6 +142,16 @@ unsigned char single_byte_of(wchar_t character) {
   return static_cast<unsigned char>(out[0]);
 }
 
+#ifdef __i386__
+// The 32-bit runtime's start-up hands the program's unwind tables to
+// libgcc's DLL where one is loaded, and asks for that DLL by name to find
+// out.  The program is built without exceptions and links no unwinder:
+// there is nothing to hand over, and under Wine asking for a DLL that is
+// not there searches every folder of the DLL path, about a millisecond of
+// every run.  The build points the start-up's call here (CMakeLists.txt).
+extern "C" void volsurvey_no_unwind_tables() {}
+#endif
+
 void plat_start(int* argc, char*** argv) {
   // First of all: a drive without its medium must fail its query, not hold
   // up the run (and any script around it) with a dialog box.  The mode the

@@ -42,7 +42,7 @@ void free_drive(DriveAsking* drive) {
 // never silences the others.
 struct SizeTurns {
   CRITICAL_SECTION lock;   // guards the fields below, never held across a call
-  HANDLE freed;            // set when a turn ends
+  Signal* freed;           // raised when a turn ends
   bool busy;
   DWORD since;             // tick count when the current turn began
   unsigned generation;     // which turn is the current one
@@ -52,12 +52,12 @@ SizeTurns* g_turns = nullptr;
 const DWORD kTurnWriteOff = 500;
 
 // Made by the program's own thread before any drive's thread starts;
-// without it (no memory, no event) the calls are simply made.
+// without it (no memory, no signal) the calls are simply made.
 void prepare_size_turns() {
   if (g_turns) return;
   SizeTurns* turns = static_cast<SizeTurns*>(calloc(1, sizeof(SizeTurns)));
   if (!turns) return;
-  turns->freed = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  turns->freed = new_signal();
   if (!turns->freed) {
     free(turns);
     return;
@@ -81,7 +81,7 @@ unsigned take_size_turn() {
       return turn;
     }
     LeaveCriticalSection(&g_turns->lock);
-    WaitForSingleObject(g_turns->freed, kTurnWriteOff - held);
+    wait_signal(g_turns->freed, kTurnWriteOff - held);
   }
 }
 
@@ -91,7 +91,7 @@ void end_size_turn(unsigned turn) {
   EnterCriticalSection(&g_turns->lock);
   if (g_turns->busy && g_turns->generation == turn) {
     g_turns->busy = false;
-    SetEvent(g_turns->freed);
+    raise_signal(g_turns->freed);
   }
   LeaveCriticalSection(&g_turns->lock);
 }

@@ -36,4 +36,21 @@ bool settle_errand(Errand* errand, DWORD ms);
 // which does not keep the process from ending.
 bool finish_errand(Errand* errand, DWORD ms);
 
+// What one thread raises and another waits for, as an auto-reset event: a
+// raise that no one waits for yet is kept for the next wait, which takes it.
+struct Signal;
+
+// A new signal, not raised; null when the system gives none.  Made by the
+// program's own thread.
+Signal* new_signal();
+
+// Lets go of a signal no thread waits for or raises any more.
+void free_signal(Signal* signal);
+
+void raise_signal(Signal* signal);
+
+// Waits at most `ms` milliseconds (INFINITE: for ever) for the signal to
+// be raised, and lowers it.  Whether it was raised.
+bool wait_signal(Signal* signal, DWORD ms);
+
 #endif  // VOLSURVEY_PLATFORM_WIN32_WAIT_H_

@@ -16,6 +16,9 @@ trace of the calls whose return address lies in the program's own image.
   no console, goes out in as few WriteFile calls as to a file, with as many
   bytes: the C runtime leaves a stream to such a device unbuffered, a few
   bytes a call.
+- NT mode: the program asks for no DLL by name but the two it imports
+  (under Wine, looking for one that is not there takes a search of every
+  folder of the DLL path).
 """
 
 import os
@@ -79,24 +82,35 @@ def own_calls(trace, exe):
     return [call[1:] for call in threaded_calls(trace, exe)]
 
 
-def waits(calls):
-    """The main thread's waits that can block: a wait of no time only looks
-    whether the answers are in (before the output is pushed out)."""
-    return [c for c in calls if c[0] and c[2] == "WaitForSingleObject" and
-            int(c[3].split(",")[1], 16) > 0]
+# The main thread's waits and where each gives its time in milliseconds: an
+# event's, and on Windows Vista and later a condition variable's.
+WAIT_TIME = {"WaitForSingleObject": 1, "SleepConditionVariableCS": 2}
+
+
+def wait_time(call):
+    """The time a main-thread call waits at most, in ms (0xffffffff: for
+    ever); None for a call that does not wait, or only looks (time 0)."""
+    if not call[0] or call[2] not in WAIT_TIME:
+        return None
+    time = int(call[3].split(",")[WAIT_TIME[call[2]]], 16)
+    return time or None
 
 
 def queries_waited_for(calls, limit_ms):
     """For each drive query: (its name, whether a thread other than the
     program's main one asked it, and whether the main thread waited for it
-    at most limit_ms: its wait is its last blocking wait before the query or
-    its first after, as the two threads' lines fall in the trace)."""
+    at most limit_ms: its waits on either side of the query, the last one
+    before it and the first one after, as the two threads' lines fall in the
+    trace, are there and each at most limit_ms).  A main thread that finds
+    the answers in already makes no wait for them."""
     found = []
     for i, (main, dll, function, _) in enumerate(calls):
         if dll != "KERNEL32" or not DRIVE_QUERY.match(function):
             continue
-        around = waits(calls[:i])[-1:] + waits(calls[i:])[:1]
-        limited = any(int(c[3].split(",")[1], 16) <= limit_ms for c in around)
+        before = [t for t in map(wait_time, calls[:i]) if t is not None][-1:]
+        after = [t for t in map(wait_time, calls[i:]) if t is not None][:1]
+        around = before + after
+        limited = bool(around) and all(t <= limit_ms for t in around)
         found.append((function, not main, limited))
     return found
 
@@ -192,6 +206,20 @@ def device_writes(wine, check, exe, folder):
                 (True, (len(written), len(written))))
 
 
+LOOKUP = re.compile(r"^(GetModuleHandle|LoadLibrary)")
+DLL_NAME = re.compile(r'"([^"]*)"')
+
+
+def dlls_looked_for(calls):
+    """The DLLs the program asks for by name, in lower case."""
+    names = set()
+    for dll, function, arguments in calls:
+        m = DLL_NAME.search(arguments) if dll == "KERNEL32" and LOOKUP.match(function) else None
+        if m:
+            names.add(m.group(1).lower())
+    return sorted(names)
+
+
 def wide_kernel_calls(calls):
     return sorted({c[1] for c in calls if c[0] == "KERNEL32" and c[1].endswith("W")} -
                   CONVERSIONS)
@@ -242,6 +270,10 @@ def main():
                         all_waited_for(threaded, 30000), True)
             check.equal("NT: error mode set before the first drive query",
                         error_mode_first(calls), True)
+            # Under Wine, asking for a DLL that is not there searches every
+            # folder of the DLL path: the start-up asks for none.
+            check.equal("NT: no DLL asked for but the two the program imports",
+                        dlls_looked_for(calls), ["kernel32.dll", "msvcrt.dll"])
 
             # Without a limit the program asks as it always did: on its one
             # thread, the same questions in the same order.
