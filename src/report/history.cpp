@@ -21,7 +21,7 @@ const int64_t kWindow = 7 * kDay;
 // Runs that appended at once may have put their lines out of order: the
 // reading goes a day further back than the forecasts look.
 const int64_t kSlack = kDay;
-const size_t kFirstBlock = size_t{64} * 1024;
+const size_t kBlock = size_t{64} * 1024;
 // How long a run waits while another reads or appends.
 const uint32_t kTurnMs = 5000;
 // Written at the start of a new record, so that Excel reads it as UTF-8.
@@ -82,55 +82,63 @@ const char* line_end(const char* at, const char* end) {
   return feed ? feed + 1 : end;
 }
 
-// One line with its line end; the name kept in `*name`, a heap block the
-// caller frees.
-bool parse(const char* line, size_t n, HistoryEntry* e, char** name) {
-  free(*name);
-  *name = allocate(n + 1);
-  return parse_history_line(line, n, e, *name, n + 1);
+// The time a line begins with ("2026-12-10T03:15:00Z"), where it begins
+// with one: enough to tell whether the forecasts need the line at all.
+bool line_time(const char* line, size_t n, int64_t* time) {
+  const size_t kTimeLength = 20;
+  return n > kTimeLength && parse_utc(line, kTimeLength, time);
 }
 
-// Whether the first whole line of `tail` that reads well is older than
+// Whether the first whole line of `tail` that tells its time is older than
 // what the forecasts look at: nothing before it is needed.
 bool before_window(const char* tail, size_t n) {
   const char* end = tail + n;
-  char* name = nullptr;
-  bool before = false;
   // The first line is cut by the block's start.
   for (const char* at = line_end(tail, end); at < end; at = line_end(at, end)) {
-    HistoryEntry e;
-    if (parse(at, static_cast<size_t>(line_end(at, end) - at), &e, &name)) {
-      before = e.time < g_history.now - kWindow - kSlack;
-      break;
+    int64_t time = 0;
+    if (line_time(at, static_cast<size_t>(line_end(at, end) - at), &time)) {
+      return time < g_history.now - kWindow - kSlack;
     }
   }
-  free(name);
-  return before;
+  return false;
 }
 
-// The record from `*start` to `size`: read back from its end in ever larger
-// blocks until the lines reach back past the week, or the file's start.
-char* read_tail(uint64_t size, uint64_t* start) {
-  char* tail = nullptr;
-  uint64_t from = size;
-  size_t block = kFirstBlock;
-  while (from > 0) {
-    const uint64_t earlier = from > block ? from - block : 0;
-    const size_t have = static_cast<size_t>(size - from);
-    const size_t adding = static_cast<size_t>(from - earlier);
-    char* grown = allocate(have + adding + 1);
-    if (plat_record_read(g_history.file, earlier, grown, adding) != adding) {
-      free(grown);
-      break;
+// The end of the record read so far: `length` bytes from `start` on, at
+// `data`, the end of a heap block that grows toward its front.
+struct Tail {
+  char* block = nullptr;
+  char* data = nullptr;
+  size_t length = 0;
+  uint64_t start = 0;
+};
+
+// Reads the record back from `size`, block by block, until its lines reach
+// back past the week, or to the file's start.
+Tail read_tail(uint64_t size) {
+  Tail tail;
+  tail.start = size;
+  size_t room = 0;  // before `data` in the block
+  while (tail.start > 0) {
+    const size_t step = tail.start > kBlock ? kBlock : static_cast<size_t>(tail.start);
+    if (step > room) {
+      // Twice the room each time, so that reading a long way back copies
+      // each byte only a few times.
+      const size_t capacity = 2 * (tail.length + step);
+      char* block = allocate(capacity);
+      char* data = block + capacity - tail.length;
+      if (tail.length) memcpy(data, tail.data, tail.length);
+      free(tail.block);
+      tail.block = block;
+      tail.data = data;
+      room = capacity - tail.length;
     }
-    if (have) memcpy(grown + adding, tail, have);
-    free(tail);
-    tail = grown;
-    from = earlier;
-    block = have + adding;
-    if (before_window(tail, have + adding)) break;
+    if (plat_record_read(g_history.file, tail.start - step, tail.data - step, step) != step) break;
+    tail.data -= step;
+    tail.length += step;
+    tail.start -= step;
+    room -= step;
+    if (before_window(tail.data, tail.length)) break;
   }
-  *start = from;
   return tail;
 }
 
@@ -155,13 +163,13 @@ void tell_unread(const uint64_t* offsets, size_t count) {
   }
 }
 
-// Keeps the readings of the week; a line that cannot be read is told and
-// skipped.
+// Keeps the readings of the week; a line of it that cannot be read is told
+// and skipped.  A line whose time is older is passed over unread.
 void take_readings(const char* tail, size_t n, uint64_t start) {
   const char* end = tail + n;
   const char* at = start == 0 ? tail : line_end(tail, end);
   Bytes unread;
-  char* name = nullptr;
+  Bytes name;
   for (; at < end; at = line_end(at, end)) {
     const char* line = at;
     size_t length = static_cast<size_t>(line_end(at, end) - at);
@@ -175,19 +183,27 @@ void take_readings(const char* tail, size_t n, uint64_t start) {
       if (length == heading + 2 && memcmp(line, kHistoryHeader, heading) == 0) continue;
     }
     if (length == 2 && line[0] == '\r') continue;  // an empty line harms nothing
+    int64_t time = 0;
+    if (line_time(line, length, &time) && time < g_history.now - kWindow) continue;
+    // One block for every name, as long as the longest line.
+    if (name.capacity < length + 1) {
+      free(name.data);
+      name.data = allocate(length + 1);
+      name.capacity = length + 1;
+    }
     HistoryEntry e;
-    if (!parse(line, length, &e, &name)) {
+    if (!parse_history_line(line, length, &e, name.data, name.capacity)) {
       const uint64_t offset = start + static_cast<uint64_t>(at - tail);
       unread.add(reinterpret_cast<const char*>(&offset), sizeof offset);
       continue;
     }
-    if (e.time < g_history.now - kWindow || e.time > g_history.now) continue;
+    if (e.time > g_history.now) continue;
     const Reading r = {g_history.names.length, e.drive_length, e.serial,
                        {e.time, e.total_bytes, e.free_bytes}};
     g_history.names.add(e.drive, e.drive_length);
     g_history.readings.add(reinterpret_cast<const char*>(&r), sizeof r);
   }
-  free(name);
+  free(name.data);
   tell_unread(reinterpret_cast<const uint64_t*>(unread.data), unread.length / sizeof(uint64_t));
   free(unread.data);
 }
@@ -218,12 +234,10 @@ bool history_start() {
   at_program_exit(finish_quietly);
   // Read while no other run appends, so that no line is seen half written.
   const bool turn = plat_record_lock(g_history.file, kTurnMs);
-  const uint64_t size = plat_record_size(g_history.file);
-  uint64_t start = size;
-  char* tail = read_tail(size, &start);
+  Tail tail = read_tail(plat_record_size(g_history.file));
   if (turn) plat_record_unlock(g_history.file);
-  if (tail) take_readings(tail, static_cast<size_t>(size - start), start);
-  free(tail);
+  if (tail.length) take_readings(tail.data, tail.length, tail.start);
+  free(tail.block);
   return true;
 }
 

@@ -115,7 +115,9 @@ bool parse_count(const char* text, size_t n, uint64_t* count) {
   for (size_t i = 0; i < n; ++i) {
     if (text[i] < '0' || text[i] > '9') return false;
     const uint64_t digit = static_cast<uint64_t>(text[i] - '0');
-    if (value > (UINT64_MAX - digit) / 10) return false;
+    // Past 2^64-1 without a division, which costs a call on 32-bit x86.
+    const uint64_t kTenth = UINT64_MAX / 10;
+    if (value > kTenth || (value == kTenth && digit > UINT64_MAX % 10)) return false;
     value = value * 10 + digit;
   }
   *count = value;
@@ -175,15 +177,20 @@ bool parse_utc(const char* text, size_t n, int64_t* time) {
       values[i] = values[i] * 10 + (c - '0');
     }
   }
-  const int64_t t = days_from_date(values[0], values[1], values[2]) * kDay +
-                    values[3] * 3600 + values[4] * 60 + values[5];
-  // A number out of its range (month 13, day 0, 24:00, a year before 1970)
-  // or a day the month lacks (02-30) lands on another time, and the
-  // separators were not looked at: the text must be the time's own.
-  char back[sizeof kTimePattern];
-  format_utc(t, back);
-  if (memcmp(back, text, kTimeLength) != 0) return false;
-  *time = t;
+  // Each number in its range and the separators where they stand: the
+  // text must be a time of its own (no month 13, no 02-30, no 24:00).
+  static const int kMonthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const int64_t year = values[0], month = values[1], day = values[2];
+  const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+  if (year < 1970 || month < 1 || month > 12 || day < 1 ||
+      day > kMonthDays[month - 1] + (month == 2 && leap ? 1 : 0) || values[3] > 23 ||
+      values[4] > 59 || values[5] > 59) {
+    return false;
+  }
+  for (size_t i = 0; i < kTimeLength; ++i) {
+    if (kTimePattern[i] != '0' && text[i] != kTimePattern[i]) return false;
+  }
+  *time = days_from_date(year, month, day) * kDay + values[3] * 3600 + values[4] * 60 + values[5];
   return true;
 }
 
