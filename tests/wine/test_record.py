@@ -13,8 +13,8 @@ find by reading back from the end in more than one block.  Before the last
 week every reading is at random; in it each made drive follows a line of
 its own with noise: filling within the warning level of /e7,2 (D:), within
 the critical one (E:), emptying (F:), growing a quarter of a byte a day,
-which rounds to no growth (G:), 1.2 bytes a day, which rounds to one and
-so to millions of days (J:); H: has two readings in the week, and a week
+which rounds to no growth (G:), 0.7 of a byte a day, which rounds to one
+and so to millions of days (J:); H: has two readings in the week, and a week
 of readings of another disk under its name.  One reading of D: lies in the
 future, as after a clock set back.
 
@@ -107,7 +107,8 @@ PLANS = [
     Plan(MadeDrive("G", "hd", "tmpfs", "STEADY\n", "06060004\n"), 8192, 0.25),
     Plan(MadeDrive("H", "hd", "tmpfs", "NEWDISK\n", "08080005\n"), 8192, 1 << 20,
          week_hours=(23, 10)),
-    Plan(MadeDrive("J", "hd", "tmpfs", "CREEPING\n", "0a0a0006\n"), 4096, 1.2),
+    # Rounded to the nearest, 0.7 bytes a day is a byte: filling.
+    Plan(MadeDrive("J", "hd", "tmpfs", "CREEPING\n", "0a0a0006\n"), 4096, 0.7),
 ]
 MADE = [plan.drive for plan in PLANS]
 LETTERS = [drive.letter for drive in MADE]
@@ -297,6 +298,10 @@ def seeded_record(plans, totals, serials, now, seed):
         age = Fraction(hours * HOUR - OFF_THE_HOUR, DAY)
         for p in plans:
             letter, total = p.drive.letter, totals[p.drive.letter]
+            if letter == "H" and hours <= WEEK_HOURS:
+                used = round(used_now["H"] - (1 << 20) * age) + rng.randint(-4096, 4096)
+                out.append(record_line(at, "H:", OLD_DISK, total,
+                                       total - min(max(used, 0), total)))
             if hours > WEEK_HOURS:
                 used = rng.randrange(total + 1)
             elif p.week_hours is None or hours in p.week_hours:
@@ -305,10 +310,6 @@ def seeded_record(plans, totals, serials, now, seed):
                 continue
             used = min(max(used, 0), total)
             out.append(record_line(at, letter + ":", serials[letter], total, total - used))
-            if letter == "H" and hours <= WEEK_HOURS:
-                used = used_now["H"] - (1 << 20) * age + rng.randint(-4096, 4096)
-                out.append(record_line(at, "H:", OLD_DISK, total,
-                                       total - min(max(round(used), 0), total)))
         for name, total in ABSENT:
             serial = serials["D"] if name == SHARES_D_SERIAL else 0x5EED0000 + len(name)
             out.append(record_line(at, name, serial, total, total - rng.randrange(total + 1)))
