@@ -40,6 +40,8 @@ What the program must do:
 - A drive whose serial changed (in the NT family, where it is changed
   once: it takes a restart of Wine) starts a new series: too short again,
   although its old series had a week.
+- A record named in characters no code page of the system holds (NT
+  family) is made under exactly that name, in either locale.
 - The record in a folder that does not exist: the message naming it,
   exit code 1, and the same report as without /r; the folder is not made.
 - A run waits while another process holds the record's lock, and appends
@@ -67,7 +69,7 @@ from typing import Optional, Tuple
 
 from test_json import strict_json
 from test_list import fill, line_for, scaled, width
-from winelib import (MadeDrive, drive_suite, hang_guard, loader, make_drive, pe_bits,
+from winelib import (LOCALES, MadeDrive, drive_suite, hang_guard, loader, make_drive, pe_bits,
                      program_errors, start, test_modes, volume_serial_file, windows_path)
 
 DAY = 86400
@@ -573,6 +575,29 @@ class Bed:
         self.check.equal(self.what(f"{what}: the run's lines after the cut one"),
                          (added[:2], Record.read(added[2:]).unreadable), (b"\r\n", []))
 
+    def named_record(self):
+        """A record whose folder and name hold what no code page of the
+        system holds (Hangul on an English or a Japanese system), kana of
+        both widths, a blank and a comma: the NT family gives the program
+        its name in UTF-16, and the file must be made under exactly it."""
+        folder = self.path("フォルダ")
+        os.makedirs(folder)
+        record = os.path.join(folder, "기록 ﾛｸﾞ,記録.csv")
+        for locale in LOCALES:
+            out, err, code = self.wine.run(self.exe, ["/l", f"/r{windows_path(record)}"] +
+                                           LETTERS, locale=locale)
+            made = os.listdir(folder)
+            data = b""
+            for name in made:
+                with open(os.path.join(folder, name), "rb") as f:
+                    data += f.read()
+                os.remove(os.path.join(folder, name))
+            self.check.equal(self.what(f"/l, the record named in Hangul and kana, {locale}: "
+                                       "the file of that name, its lines"),
+                             (err, code, made, data[:len(BOM + HEADING)],
+                              [r.drive for r in Record.read(data).readings]),
+                             ("", 0, [os.path.basename(record)], BOM + HEADING, NAMES))
+
     def missing_folder(self):
         """The record in a folder that does not exist."""
         folder = self.path("nowhere")
@@ -697,6 +722,8 @@ def main():
                 bed.list_and_monitor(data, seeded)
                 bed.unreadable_lines(record, ran)
                 bed.after_unreadable(record, change_serial=mode == "NT")
+                if mode == "NT":
+                    bed.named_record()
                 bed.missing_folder()
                 bed.lock_held()
                 bed.pairs(pairs[mode])
