@@ -43,7 +43,8 @@ What the program must do:
 - A record named in characters no code page of the system holds (NT
   family) is made under exactly that name, in either locale.
 - The record in a folder that does not exist: the message naming it,
-  exit code 1, and the same report as without /r; the folder is not made.
+  exit code 1, and the same report as without /r (with /m, exit code 3
+  and its first line saying so); the folder is not made.
 - A run waits while another process holds the record's lock, and appends
   once it is let go.  Pairs of runs started at once on a new record (50 in
   the NT family, fewer as Windows 98 and on the checked builds: PAIRS)
@@ -615,17 +616,25 @@ class Bed:
                              ("", 0, [os.path.basename(record)], BOM + HEADING, NAMES))
 
     def missing_folder(self):
-        """The record in a folder that does not exist."""
+        """The record in a folder that does not exist: the report as without
+        /r, the message naming the record, exit code 1; the monitoring
+        answer unknown (3), saying so on its first line."""
         folder = self.path("nowhere")
         record = os.path.join(folder, "record.csv")
-        plain = self.wine.run(self.exe, ["/l"] + LETTERS)
-        out, err, code, _, _ = self.run(["/l"], record)
-        self.check.equal(self.what("/l, the record's folder missing: the report as without "
-                                   "/r, the message, exit code 1, no folder made"),
-                         (out, err, code, os.path.exists(folder)),
-                         (plain[0], f"\n\a記録ファイル\"{windows_path(record)}\"を開けません。\n",
-                          1, False))
-        self.check.equal(self.what("/l without /r"), plain[1:], ("", 0))
+        told = f"\n\a記録ファイル\"{windows_path(record)}\"を開けません。\n"
+        ok = f"VOLSURVEY OK - {len(NAMES)} drives OK |"
+        unknown = f"VOLSURVEY UNKNOWN - {len(NAMES)} drives OK; record of runs unusable |"
+        for args, code, as_told in [
+            (["/l"], 1, lambda out: out),
+            (["/m"], 3, lambda out: out.replace(ok, unknown, 1) if out.startswith(ok) else ""),
+        ]:
+            plain = self.wine.run(self.exe, args + LETTERS, monitor="/m" in args)
+            out, err, exit_code, _, _ = self.run(args, record)
+            what = f"{' '.join(args)}, the record's folder missing"
+            self.check.equal(self.what(f"{what}: the report as without /r, the message, exit "
+                                       f"code {code}, no folder made; without /r, exit code 0"),
+                             (out, err, exit_code, os.path.exists(folder), plain[1:]),
+                             (as_told(plain[0]), told, code, False, ("", 0)))
 
     def lock_held(self):
         """The record's lock held by another process: the run appends
