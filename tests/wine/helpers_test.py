@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Unit tests of the Wine checks' own helpers that decide a check's result
 without Wine: reading Wine's heap channel out of a standard error, the
-fuzzer's models of what the program makes of its input, and the suites'
-models of a /l line and of a /m answer (run by the host preset: ctest
---preset host -R wine_helpers)."""
+fuzzer's models of what the program makes of its input, the suites'
+models of a /l line and of a /m answer, and the record suite's reading of
+a record and its forecasts (run by the host preset: ctest --preset host -R
+wine_helpers)."""
 
 import io
 import os
@@ -21,6 +22,7 @@ import fuzz_cases  # noqa: E402
 import run_case  # noqa: E402
 import test_list  # noqa: E402
 import test_monitoring  # noqa: E402
+import test_record  # noqa: E402
 import wine_heap  # noqa: E402
 import winelib  # noqa: E402
 
@@ -558,6 +560,80 @@ class MonitoringModel(unittest.TestCase):
         kept = "C: OK, 5% used, 9.5G free of 10.0G\\nZ: OK, 1% used, 1.0G free of 1.0G"
         self.assertEqual(test_monitoring.steady(kept, names),
                          "C: OK, #% used, # free of 10.0G\\nZ: OK, #% used, # free of 1.0G")
+
+
+def series(earlier, used_now, now="2026-12-10T03:15:00Z", total=10 << 30):
+    """A drive's readings: (seconds before now, used bytes) each, then now's;
+    (earlier readings and now's, now's)."""
+    base = test_record.utc_seconds(now)
+
+    def at(seconds, used, drive="C:", serial=0x1C2D3E4F):
+        return test_record.Reading(base - seconds, drive, serial, total, total - used,
+                                   total - used)
+    own = at(0, used_now)
+    return [at(*point) for point in earlier] + [own], own
+
+
+class RecordModel(unittest.TestCase):
+    """The record suite's reading of a line and its least-squares forecast,
+    against the golden cases and the edges of the definition."""
+
+    def test_lines_read_as_the_format_has_them(self):
+        good = b"2026-12-09T03:15:00Z,C:,1C2D3E4F,10737418240,2147483648,2147483648\r\n"
+        cases = [
+            (good, ("C:", 0x1C2D3E4F, 10737418240, 2147483648)),
+            (b'"2026-12-09T03:15:00Z","C:","1C2D3E4F","1","0","0"\r\n',
+             ("C:", 0x1C2D3E4F, 1, 0)),
+            ('2026-12-09T03:15:00Z,"ログ,""2""",0000ABCD,1,0,0\r\n'.encode(),
+             ('ログ,"2"', 0xABCD, 1, 0)),
+            (good[:-2], None),  # cut before its line end
+            (good.replace(b"1C2D3E4F", b"1c2d3e4f"), None),
+            (good.replace(b"12-09", b"02-30"), None),
+            (good.replace(b"03:15", b"24:15"), None),
+            (good.replace(b",2147483648\r", b",02147483648\r"), None),
+            (good.replace(b"10737418240", b"18446744073709551616"), None),
+            (good.replace(b",C:,", b",,"), None),
+            (good.replace(b"\r\n", b",0\r\n"), None),
+            (b'2026-12-09T03:15:00Z,"C:,1C2D3E4F,1,0,0\r\n', None),
+        ]
+        for line, expected in cases:
+            with self.subTest(line=line):
+                r = test_record.parse_line(line)
+                self.assertEqual(r and (r.drive, r.serial, r.total, r.free), expected)
+
+    def test_forecasts(self):
+        day, gib, total = 86400, 1 << 30, 10 << 30
+        golden_c = [(3 * day, 6 * gib), (2 * day, 7 * gib), (day, 8 * gib)]
+        used = 9 * gib
+        cases = [
+            # The golden cases: a gigabyte a day with one left; too short;
+            # emptying.
+            ("golden C:", golden_c, used, (gib, 1)),
+            ("golden D:", [(day, 5 * gib)], 5 * gib, (None, None)),
+            ("golden E:", [(2 * day, 5 * gib), (day, 4 * gib)], 3 * gib, (-gib, None)),
+            ("three readings less than a day apart", [(day - 1, gib), (60, 2 * gib)], 3 * gib,
+             (None, None)),
+            # A byte a day, counted only with the reading at the week's edge;
+            # the one a second before it would make it much more.
+            ("the week's edge counts, a second past it not",
+             [(7 * day + 1, 0), (7 * day, used - 7), (day, used - 1)], used, (1, total - used)),
+            ("a reading ahead of the run left out", golden_c + [(-day, 0)], used, (gib, 1)),
+            # Slopes of exactly half a byte a day, rounded away from zero.
+            ("half a byte a day more", [(2 * day, used - 1), (day, used - 1)], used,
+             (1, total - used)),
+            ("half a byte a day less", [(2 * day, used + 1), (day, used + 1)], used, (-1, None)),
+            # Free counts above the total: nothing in use, not less.
+            ("no use below nothing", [(2 * day, -2), (day, -1)], 0, (0, None)),
+        ]
+        for what, earlier, used_now, expected in cases:
+            with self.subTest(what=what):
+                readings, own = series(earlier, used_now)
+                self.assertEqual(test_record.forecast(readings, own), expected)
+        # Other series under the same name or with the same serial.
+        readings, own = series(golden_c, used)
+        others = [test_record.Reading(own.time - day, name, serial, total, total, total)
+                  for name, serial in (("C:", 1), ("D:", own.serial))]
+        self.assertEqual(test_record.forecast(readings + others, own), (gib, 1))
 
 
 if __name__ == "__main__":

@@ -9,9 +9,10 @@ enable_testing()
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 # The build of the other bitness, of the same kind: the checks that run
-# both compare them.
+# both compare them.  Some suites do less or more on a checked build.
 if(VOLSURVEY_CHECKED)
   set(kind "-checked")
+  set(checked_build --checked)
 endif()
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(VOLSURVEY_PEER_EXE ${CMAKE_SOURCE_DIR}/build/win32${kind}/volsurvey.exe)
@@ -61,6 +62,8 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND NOT VOLSURVEY_CHECKED)
   set(nagios --nagios /usr/sbin/nagios4)
 endif()
 volsurvey_wine_test(2 monitoring test_monitoring.py --holder $<TARGET_FILE:hold_drive> ${nagios})
+# The record of runs (/r) and the days until full it tells.
+volsurvey_wine_test(2 record test_record.py ${checked_build})
 volsurvey_wine_test(2 names_as_written test_names_as_written.py)
 # /l against the text reports, the thresholds' marks and colour, dead drives;
 # Ctrl+C at random moments on a console, 50 times on the shipped 32-bit
@@ -94,9 +97,6 @@ volsurvey_wine_test(1 fat_mounted test_fat_volumes.py --peer ${VOLSURVEY_PEER_EX
 volsurvey_wine_test(2 without_932 test_without_932.py)
 # The checks catch what they are there for: faults planted in a program of
 # their own; the traps only where the build is checked.
-if(VOLSURVEY_CHECKED)
-  set(checked_build --checked)
-endif()
 volsurvey_wine_test(2 checks_catch test_checks_catch.py --planted $<TARGET_FILE:planted_faults>
                     --runner $<TARGET_FILE:run_wide> ${checked_build})
 volsurvey_wine_test(1 program_path test_program_path.py --peer ${VOLSURVEY_PEER_EXE})

@@ -342,14 +342,15 @@ class Wine:
             folder = os.path.dirname(folder)
 
     def run(self, exe, args, timeout=60, cwd=None, bits=None, locale=None, env=None,
-            output=None):
+            output=None, wrapper=(), monitor=False):
         """Runs exe with args; returns (stdout, stderr, exit code) as text,
         CR LF line ends turned into LF and Wine's own notes left out.  bits
         names the program's bitness where exe is a Windows path; locale (a
         Linux locale, e.g. ja_JP.UTF-8) sets the system's code pages; env
-        adds variables; output, where given, turns the standard output's
-        bytes into what is returned instead (an answer that is not the
-        program's Shift-JIS)."""
+        adds variables; wrapper is a command that Wine's loader runs under
+        (strace and its options); monitor, for /m, reads the output as the
+        monitoring answer (see redirected_output); output, where given,
+        turns the standard output's bytes into what is returned instead."""
         environment = self.run_env(locale, env)
         if bits is None and os.path.exists(exe):
             bits = pe_bits(exe)
@@ -358,8 +359,9 @@ class Wine:
         def once():
             with told_if_slow(f"the run of {os.path.basename(exe)} {' '.join(args)}", base):
                 try:
-                    result = subprocess.run([loader(exe, bits), exe] + args, env=environment,
-                                            capture_output=True, stdin=subprocess.DEVNULL,
+                    result = subprocess.run(list(wrapper) + [loader(exe, bits), exe] + args,
+                                            env=environment, capture_output=True,
+                                            stdin=subprocess.DEVNULL,
                                             timeout=hang_guard(timeout, base), cwd=cwd)
                 except subprocess.TimeoutExpired as e:
                     # Wine that found its process heap damaged asserts again
@@ -372,7 +374,8 @@ class Wine:
             return result, result.stderr
 
         result = unless_wines_own(once, exe, environment)
-        out, err = (output or redirected_output)(result.stdout), program_errors(result.stderr)
+        out = output(result.stdout) if output else redirected_output(result.stdout, monitor)
+        err = program_errors(result.stderr)
         if not out and not err and result.returncode not in (0, None):
             # A run that failed without a word of its own: what Wine wrote,
             # so that a failing check shows whether the program ran at all.
@@ -467,9 +470,15 @@ def told_if_slow(what, base=None):
         print(f"     slow: {what} took {took:.1f} s ({baseline_text(base)})")
 
 
-def redirected_output(stdout):
+def redirected_output(stdout, monitor=False):
     """A program's redirected standard output as text: every line end must
-    be CR LF, which becomes LF."""
+    be CR LF, which becomes LF; the monitoring answer of /m (monitor) is
+    UTF-8, its lines ended with LF alone."""
+    if monitor:
+        out = stdout.decode("utf-8")
+        if "\r" in out:
+            raise AssertionError(f"a CR in the monitoring answer: {out!r}")
+        return out
     out = stdout.decode("cp932")
     if "\n" in out.replace("\r\n", ""):
         raise AssertionError(f"a bare LF in redirected output: {out!r}")
@@ -1198,16 +1207,21 @@ def options(add_arguments=None):
 def start_held(add_arguments=None):
     """start() for a suite whose drives stop answering, held open by the
     build's hold_drive (--holder): (opts, wine, check, modes), the modes
-    being NT, and Windows 98 as well for a 32-bit build (no 64-bit Windows
-    of that family exists), each as (name, version for Wine.configure)."""
+    those of test_modes."""
     def arguments(parser):
         parser.add_argument("--holder", required=True, help="hold_drive.exe of this build")
         if add_arguments:
             add_arguments(parser)
 
     opts, wine, check = start(arguments)
-    modes = (("NT", None), ("98", "win98")) if pe_bits(opts.exe) == 32 else (("NT", None),)
-    return opts, wine, check, modes
+    return opts, wine, check, test_modes(opts.exe)
+
+
+def test_modes(exe):
+    """The systems a build is checked as, each as (name, version for
+    Wine.configure): NT, and Windows 98 as well for a 32-bit build (no
+    64-bit Windows of that family exists)."""
+    return (("NT", None), ("98", "win98")) if pe_bits(exe) == 32 else (("NT", None),)
 
 
 def start(add_arguments=None):
