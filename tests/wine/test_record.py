@@ -69,9 +69,9 @@ from fractions import Fraction
 from typing import Optional, Tuple
 
 from test_json import strict_json
-from test_list import fill, line_for, scaled, width
-from winelib import (LOCALES, MadeDrive, drive_suite, hang_guard, loader, make_drive, pe_bits,
-                     program_errors, start, test_modes, volume_serial_file, windows_path)
+from test_list import line_for, scaled, width
+from winelib import (LOCALES, MadeDrive, drive_suite, fill, hang_guard, loader, make_drive,
+                     pe_bits, program_errors, start, test_modes, volume_serial_file, windows_path)
 
 DAY = 86400
 WEEK = 7 * DAY
@@ -541,9 +541,11 @@ class Bed:
         # The first line: the worst state, then the drives past a level,
         # worst first, and how many are OK.
         state, _, told = lines[0].partition(" |")[0].partition(" - ")
-        drives = [(item.split(" ")[0], re.search(r"(, full in \d+ days?)?$", item).group(0))
-                  if item[:1].isalpha() or item[:1] == "\\" else item
-                  for item in told.split("; ")]
+        # Items are parted by commas, as a drive's own figures are: each is
+        # read by its shape.
+        items = re.findall(r"(\S+) \d+% used, \S+ free(, full in \d+ days?)?|(\d+ drives? OK)",
+                           told)
+        drives = [(name, full) if name else count for name, full, count in items]
         ok = sum(s == "OK" for s, _ in states.values())
         self.check.equal(self.what(f"{what}: the first line"), (state, drives),
                          ("VOLSURVEY CRITICAL",
@@ -623,7 +625,7 @@ class Bed:
         record = os.path.join(folder, "record.csv")
         told = f"\n\a記録ファイル\"{windows_path(record)}\"を開けません。\n"
         ok = f"VOLSURVEY OK - {len(NAMES)} drives OK |"
-        unknown = f"VOLSURVEY UNKNOWN - {len(NAMES)} drives OK; record of runs unusable |"
+        unknown = f"VOLSURVEY UNKNOWN - {len(NAMES)} drives OK, record of runs unusable |"
         for args, code, as_told in [
             (["/l"], 1, lambda out: out),
             (["/m"], 3, lambda out: out.replace(ok, unknown, 1) if out.startswith(ok) else ""),
