@@ -45,7 +45,7 @@ What the program must do:
   (while the lines are drawn, a marked one perhaps, or while the program
   waits for that drive), ends the run at once, and the console is in its
   own colours again before the run has ended: 50 tries on the shipped
-  32-bit build, 10 on the others (--breaks), in the NT family.
+  64-bit build, 10 on the others (--breaks), in the NT family.
 """
 
 import os
@@ -126,6 +126,9 @@ BREAK_SPREAD = 1.25
 # How long a Ctrl+C may take to end the run, beyond an empty program's
 # start; the dead drive's own limit is far longer.
 BREAK_ENDS = 2
+# How long a Ctrl+C that has not ended the run by then is given still,
+# against the dead drive's limit.
+BREAK_LATE = 15
 BREAK_LIMIT = 60
 # Tries whose Ctrl+C came while Wine started, before the program was
 # drawing, and was lost there (see break_once), tried anew.
@@ -494,6 +497,12 @@ class Bed:
             sent = time.monotonic()
             rows = wait(lambda: after_run(pane.rows()) and pane.rows(), guard)
             lost = not rows and break_moment(pane.rows()) == "before the heading"
+            if not rows and not lost:
+                # Where 32-bit code runs under qemu-user, Wine's handling of
+                # the signal may take longer than the guard; a run that went
+                # on is one that the dead drive's limit ends, far later.
+                rows = wait(lambda: after_run(pane.rows()) and pane.rows(),
+                            hang_guard(BREAK_LATE, pane.base))
             if lost:
                 # A Ctrl+C that comes while Wine starts the program, before
                 # it takes one, is lost: the dead drive answers, so that the
