@@ -104,9 +104,8 @@ Answer plat_ext_free_space(DriveAsking* drive, uint32_t* sectors_per_cluster,
                            uint32_t* bytes_per_sector);
 
 // The first `length` bytes of `text`, a drive's name or root made from
-// `source` (one of the arguments plat_start handed out, the buffer
-// plat_current_directory filled, or a path plat_mount_folders listed; null
-// for none), in the UTF-16 the system is asked with: as far as `text`
+// `source` (one of the arguments plat_start handed out, or the buffer
+// plat_current_directory filled; null for none), in the UTF-16 the system is asked with: as far as `text`
 // spells the start of the source, the source's own characters, even where
 // Shift-JIS shows "?".  NUL-terminated, in a new heap block; null when
 // memory runs out.
@@ -121,7 +120,7 @@ char16_t* plat_drive_name(const char* text, size_t length, const char* source);
 
 // A path that reaches a volume, as the system names it: in Shift-JIS, "?"
 // for each character Shift-JIS cannot spell, and in UTF-16 as the system
-// spells it.  `path` may be handed to plat_drive_name as `source`.
+// spells it.
 struct MountFolder {
   const char* path;
   const char16_t* wide_path;

@@ -100,21 +100,9 @@ Answer waited(DriveAsking* drive, SimQuery query) {
   return waited_for(drive, drive->d ? drive->d->wait_ms[query] : 0, drive->root.c_str());
 }
 
-// The paths the scripted system listed, each with its UTF-16: a name made
-// from one is spelled as the system spelled it.  Kept for the run, as the
-// real platform keeps them.
-struct ListedPath {
-  const char* path;
-  // cppcheck-suppress unusedStructMember ; read through the lambda of listed_path
-  std::u16string wide;
-};
-std::vector<ListedPath*>* g_listed = new std::vector<ListedPath*>;
-
-const std::u16string* listed_path(const char* source) {
-  auto found = std::find_if(g_listed->begin(), g_listed->end(),
-                            [source](const ListedPath* listed) { return listed->path == source; });
-  return found == g_listed->end() ? nullptr : &(*found)->wide;
-}
+// The paths the scripted system listed, kept for the run, as the real
+// platform keeps them.
+std::vector<SimPath*>* g_listed = new std::vector<SimPath*>;
 
 // The drive of a root: as the system spells it, or else by its "?" form.
 const SimDrive* drive_of(const char* root, const char16_t* wide_root) {
@@ -163,15 +151,8 @@ Answer plat_ask_finish(DriveAsking* drive) {
 
 uint32_t plat_logical_drives() { return sim_scenario().logical_drives; }
 
-char16_t* plat_drive_name(const char* text, size_t length, const char* source) {
-  std::u16string name = sim_widen(std::string(text, length));
-  // A path the system listed, named whole or without its final backslash.
-  const std::u16string* listed = listed_path(source);
-  const size_t whole = listed ? strlen(source) : 0;
-  if (listed && strncmp(text, source, length) == 0 &&
-      (length == whole || (length + 1 == whole && source[length] == '\\'))) {
-    name = listed->substr(0, listed->size() - (whole - length));
-  }
+char16_t* plat_drive_name(const char* text, size_t length, const char*) {
+  const std::u16string name = sim_widen(std::string(text, length));
   char16_t* units = static_cast<char16_t*>(malloc((name.size() + 1) * sizeof(char16_t)));
   copy_units(units, static_cast<uint32_t>(name.size() + 1), name);
   return units;
@@ -353,8 +334,8 @@ MountList plat_mount_folders(uint32_t ms, const MountFolder** folders, size_t* c
       if (v.paths_ok && !is_drive_root(p.wide)) paths.push_back(&p);
     }
     for (const SimPath* p : paths) {
-      g_listed->push_back(new ListedPath{strdup(p->narrow.c_str()), p->wide});
-      listed->push_back(MountFolder{g_listed->back()->path, g_listed->back()->wide.c_str()});
+      g_listed->push_back(new SimPath(*p));
+      listed->push_back(MountFolder{g_listed->back()->narrow.c_str(), g_listed->back()->wide.c_str()});
     }
   }
   *folders = listed->data();

@@ -28,12 +28,6 @@ typedef BOOL(WINAPI* PathNamesFn)(LPCWSTR, LPWSTR, DWORD, PDWORD);
 typedef BOOL(WINAPI* VolumePathNameFn)(LPCWSTR, LPWSTR, DWORD);
 typedef BOOL(WINAPI* MountPointVolumeFn)(LPCWSTR, LPWSTR, DWORD);
 
-template <typename Function>
-Function kernel_function(const char* name) {
-  FARPROC entry = kernel_entry(name);
-  return entry ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(entry)) : nullptr;
-}
-
 // NT 4.0 mounts nothing in folders, yet Wine posing as NT 4.0 still has
 // the functions: the version decides, so that such a run stays as it was.
 bool mounts_in_folders() {
@@ -168,7 +162,7 @@ bool keep_folder(const wchar_t* wide, MountFolder* folder) {
   const size_t n = wcslen(wide);
   char* path = narrow_text(kShiftJis, wide, n);
   char16_t* units = static_cast<char16_t*>(malloc((n + 1) * sizeof(char16_t)));
-  if (!path || !units || !keep_source(path, wide, n)) {
+  if (!path || !units) {
     free(path);
     free(units);
     return false;

@@ -23,6 +23,13 @@ void widen_ansi_text(const char* text, wchar_t* out, size_t size);
 // has; null where it is missing.
 FARPROC kernel_entry(const char* name);
 
+// The same entry as the function type it is called as.
+template <typename Function>
+Function kernel_function(const char* name) {
+  FARPROC entry = kernel_entry(name);
+  return entry ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(entry)) : nullptr;
+}
+
 // The single Shift-JIS byte of a UTF-16 character, or 0 when it has none.
 unsigned char single_byte_of(wchar_t character);
 

@@ -41,12 +41,6 @@ struct Conditions {
 
 Conditions g_conditions;
 
-template <typename Function>
-Function kernel_function(const char* name) {
-  FARPROC entry = kernel_entry(name);
-  return entry ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(entry)) : nullptr;
-}
-
 // By the program's own thread, before any other starts.  The version
 // decides, not the entries alone: Wine posing as an older Windows still
 // has them, and such a run is served as that Windows would be.

@@ -12,7 +12,6 @@
 #include "report/size.h"
 #include "report/stops.h"
 #include "text/scoped.h"
-#include "text/utf8.h"
 
 namespace {
 
@@ -208,15 +207,6 @@ void take_readings(const char* tail, size_t n, uint64_t start) {
   free(unread.data);
 }
 
-// The drive's name as the record has it: UTF-8, as the system spells it.
-char* utf8_name(const DriveRecord& r, size_t* length) {
-  size_t n = 0;
-  const char16_t* wide = drive_wide_name(r, &n);
-  char* name = allocate(utf8_size(wide, n) + 1);
-  *length = to_utf8(wide, n, name);
-  return name;
-}
-
 void finish_quietly() { history_finish(); }
 
 }  // namespace
@@ -241,11 +231,9 @@ bool history_start() {
   return true;
 }
 
-bool history_open() { return g_history.file != nullptr; }
-
 Forecast history_take(const DriveRecord& r) {
   size_t name_length = 0;
-  char* name = utf8_name(r, &name_length);
+  char* name = drive_utf8_name(r, &name_length);
   ScopedFree name_holder(name);
   const SizeFigures& f = r.size;
   const HistoryPoint now = {g_history.now, total_capacity(f), free_capacity(f)};

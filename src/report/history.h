@@ -11,9 +11,6 @@
 // told on standard error: false, and the run goes on as without one.
 bool history_start();
 
-// Whether a record is open.
-bool history_open();
-
 // The forecast of a drive with figures, from its series (its name and
 // serial) in the record and these figures, which are kept for the end.
 Forecast history_take(const DriveRecord& record);

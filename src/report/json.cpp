@@ -73,8 +73,7 @@ void json_integer(JsonWriter* w, const char* key, int64_t value, bool known) {
     return;
   }
   if (value < 0) out_puts("-");
-  // The magnitude in unsigned arithmetic: the most negative has no positive.
-  json_number_text(value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value));
+  json_number_text(magnitude(value));
 }
 
 void json_bool(JsonWriter* w, const char* key, bool value) {

@@ -9,7 +9,6 @@
 #include "report/stops.h"
 #include "report/threshold.h"
 #include "report/volume.h"
-#include "text/utf8.h"
 
 namespace {
 
@@ -50,10 +49,8 @@ void out_number(uint64_t n) {
 // The drive's name in UTF-8, as the system spells it; a label's quote
 // doubled where `quoted`.
 void out_name(const DriveRecord& r, bool quoted) {
-  size_t n = 0;
-  const char16_t* name = drive_wide_name(r, &n);
-  char* bytes = allocate(utf8_size(name, n) + 1);
-  const size_t length = to_utf8(name, n, bytes);
+  size_t length = 0;
+  char* bytes = drive_utf8_name(r, &length);
   // Written in runs of whole characters, each quote once more where quoted.
   size_t start = 0;
   for (size_t i = 0; i < length; ++i) {
@@ -65,14 +62,19 @@ void out_name(const DriveRecord& r, bool quoted) {
   free(bytes);
 }
 
+// A capacity scaled as the reports scale it, with its unit: "2.1G", "512B".
+void out_size(uint64_t count) {
+  char text[24];
+  out_puts(format_scaled(count, text));
+  if (count < 1024) out_puts("B");
+}
+
 // "97% used, 2.1G free", the share rounded up as the list shows it.
 void out_figures(const SizeFigures& f) {
-  char text[24];
   const int percent = used_percent(f);
   out_number(percent < 0 ? 0 : static_cast<uint64_t>(percent));
   out_puts("% used, ");
-  out_puts(format_scaled(free_capacity(f), text));
-  if (free_capacity(f) < 1024) out_puts("B");
+  out_size(free_capacity(f));
   out_puts(" free");
 }
 
@@ -89,10 +91,8 @@ void out_drive_text(const DriveRecord& r, bool with_total) {
   }
   out_figures(r.size);
   if (with_total) {
-    char text[24];
     out_puts(" of ");
-    out_puts(format_scaled(total_capacity(r.size), text));
-    if (total_capacity(r.size) < 1024) out_puts("B");
+    out_size(total_capacity(r.size));
   }
   const Levels& days = r.judgement.days;
   const uint64_t left = r.forecast.days_until_full;
@@ -172,7 +172,7 @@ void out_performance(const DriveRecord& r) {
   out_puts(" growth'=");
   const int64_t growth = r.forecast.growth_per_day;
   if (growth < 0) out_puts("-");
-  out_number(growth < 0 ? 0 - static_cast<uint64_t>(growth) : static_cast<uint64_t>(growth));
+  out_number(magnitude(growth));
   out_puts("B");
 }
 

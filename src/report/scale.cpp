@@ -38,6 +38,10 @@ const char* format_decimal(uint64_t count, char* out) {
   return out;
 }
 
+uint64_t magnitude(int64_t count) {
+  return count < 0 ? 0 - static_cast<uint64_t>(count) : static_cast<uint64_t>(count);
+}
+
 const char* format_scaled(uint64_t count, char* out) {
   const ScaledBytes s = scale_bytes(count);
   format_decimal(s.whole, out);

@@ -12,6 +12,10 @@ struct ScaledBytes {
 
 ScaledBytes scale_bytes(uint64_t count);
 
+// The size of a signed count, its sign aside: exact for the most negative
+// too, which has no positive.
+uint64_t magnitude(int64_t count);
+
 // The exact count in plain decimal; `out` must hold 21 bytes.
 const char* format_decimal(uint64_t count, char* out);
 

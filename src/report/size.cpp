@@ -196,9 +196,8 @@ void print_size(const SizeFigures& f) {
 }
 
 const char* format_growth(int64_t growth, char* out) {
-  const uint64_t size = growth < 0 ? 0 - static_cast<uint64_t>(growth) : static_cast<uint64_t>(growth);
   out[0] = '-';
-  format_scaled(size, out + (growth < 0 ? 1 : 0));
+  format_scaled(magnitude(growth), out + (growth < 0 ? 1 : 0));
   return out;
 }
 

@@ -7,6 +7,7 @@
 #include "driver/settings.h"
 #include "text/strings.h"
 #include "text/units.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -80,4 +81,12 @@ const char16_t* drive_wide_name(const DriveRecord& record, size_t* length) {
   }
   *length = units_length(record.wide_typed);
   return record.wide_typed;
+}
+
+char* drive_utf8_name(const DriveRecord& record, size_t* length) {
+  size_t n = 0;
+  const char16_t* wide = drive_wide_name(record, &n);
+  char* name = allocate(utf8_size(wide, n) + 1);
+  *length = to_utf8(wide, n, name);
+  return name;
 }

@@ -43,4 +43,8 @@ const char* drive_name(const DriveRecord& record, size_t* length);
 // The same name as the system spells it, `*length` units of UTF-16.
 const char16_t* drive_wide_name(const DriveRecord& record, size_t* length);
 
+// The same again in UTF-8, `*length` bytes in a new heap block, as the
+// record of runs and the monitoring answer give it.
+char* drive_utf8_name(const DriveRecord& record, size_t* length);
+
 #endif  // VOLSURVEY_REPORT_STOPS_H_
