@@ -523,14 +523,30 @@ class Bed:
         what = f"/l /u1 on a console, Ctrl+C at random moments, {tries} tries"
         seed = int(os.environ.get("VOLSURVEY_BREAK_SEED", time.time_ns() % 1000000))
         pick = random.Random(seed)
-        faults, lost, number, window = [], 0, 0, None
+        faults, lost, number, window, redrawn = [], 0, 0, None, 0
         moments = {"before the heading": 0, "amid the lines": 0, "during the wait": 0}
         began = time.monotonic()
         try:
             while number - lost < tries and lost <= BREAKS_LOST:
                 delay = pick.uniform(0, window) if window else None
-                at, took, capture, lost_here = self.break_once(delay)
-                number += 1
+                for attempt in (1, 2):
+                    at, took, capture, lost_here = self.break_once(delay)
+                    number += attempt == 1
+                    if lost_here or capture is None:
+                        break
+                    drawn = colours(capture)
+                    attributes, before, _ = after_run([text for text, _ in drawn])
+                    shown = drawn_in(capture, AFTER_RUN)
+                    # The console's attributes its own, yet Wine's console drew
+                    # the next line in the colour of an earlier one: Wine's own
+                    # drawing, behind the attributes (seen once in some two
+                    # hundred tries, on a loaded machine).  The try is made once
+                    # more; a program that leaves its colours fails both.
+                    if attributes != before or shown == {(None, None)} or attempt == 2:
+                        break
+                    redrawn += 1
+                    print(f"     Wine drew the line after try {number} in {sorted(map(str, shown))} "
+                          f"with the console's attributes {attributes}, its own: tried once more")
                 if lost_here:
                     lost += 1
                     continue
@@ -538,11 +554,8 @@ class Bed:
                 if capture is None:
                     faults.append((number, f"{at:.2f} s", "the run went on"))
                     continue
-                drawn = colours(capture)
                 moment = break_moment([text for text, _ in drawn])
                 moments[moment] += 1
-                attributes, before, _ = after_run([text for text, _ in drawn])
-                shown = drawn_in(capture, AFTER_RUN)
                 if (attributes, shown) != (before, {(None, None)}):
                     faults.append((number, f"{at:.2f} s", moment, f"attributes {attributes}, "
                                    f"before {before}, the line after the run in "
@@ -551,7 +564,8 @@ class Bed:
             self.stallfs[DEAD[0]].ok()
         print(f"     time: {self.what(what)}: {time.monotonic() - began:.1f} s; Ctrl+C up to "
               f"{window or 0:.3f} s after the heading was seen: {moments}; "
-              f"{lost} more lost in Wine's start; seed {seed} (VOLSURVEY_BREAK_SEED)")
+              f"{lost} more lost in Wine's start; {redrawn} tried again after Wine's drawing; "
+              f"seed {seed} (VOLSURVEY_BREAK_SEED)")
         self.check.equal(self.what(f"{what}: each run ended, the console in its own colours "
                                    "after it (tries that failed)"), faults, [])
         self.check.equal(self.what(f"{what}: Ctrl+C lost in Wine's start at most "
